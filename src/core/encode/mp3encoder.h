@@ -1,0 +1,110 @@
+#pragma once
+
+#include "settings/waveformat.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace sonavell {
+
+class BufferHandOff;
+class EncoderLibrary;
+struct EncoderStream;
+
+// Turns 16-bit PCM chunks into an MP3 file. File operations drive it one chunk at a time;
+// a recording runs its own encode thread over the capture engine's ring of buffers.
+class Mp3Encoder
+{
+public:
+    enum class Error {
+        None,
+        LibraryMissing, // the encoder library or one of its entry points could not be loaded
+        StreamFailed,   // the library refused the configuration
+        FileNotCreated,
+        EncodeFailed,   // the library failed on a chunk; the stream is closed
+        WriteFailed,    // the disk took fewer bytes than were encoded (disk full)
+        FinishFailed,
+    };
+
+    // Takes the bit rate from the settings store's bit-rate table.
+    Mp3Encoder();
+    ~Mp3Encoder();
+    Mp3Encoder(const Mp3Encoder &) = delete;
+    Mp3Encoder &operator=(const Mp3Encoder &) = delete;
+
+    void setFormat(const WaveFormat &format) { m_format = format; }
+    void setPath(const QString &path) { m_path = path; }
+    void setBitRate(int kbps) { m_bitRate = kbps; }
+    void setHandOff(BufferHandOff *handOff) { m_handOff = handOff; }
+    void setBufferCount(int count) { m_bufferCount = count; }
+    // The capture engine's table of bufferCount() buffers, each bytesPerChunk() long; not owned.
+    void setBuffers(std::uint8_t *const *table) { m_buffers = table; }
+    void setPaused(bool paused) { m_paused.store(paused, std::memory_order_relaxed); }
+
+    const QString &path() const { return m_path; }
+    const WaveFormat &format() const { return m_format; }
+    int bitRate() const { return m_bitRate; }
+
+    // Opens the library stream and creates (truncates) the file. chunkBytes 0 takes the
+    // library's own chunk size; a caller's size scales the output buffer to match.
+    bool start(std::uint32_t chunkBytes = 0);
+    std::uint32_t bytesPerChunk() const { return m_bytesPerChunk; }
+    std::uint32_t outputBufferSize() const { return m_outputBufferSize; }
+
+    // Encodes bytesPerChunk()/2 samples from pcm and appends them; returns the bytes written.
+    std::uint32_t encodeChunk(const void *pcm);
+    // Encodes a shorter last chunk (at most bytesPerChunk() bytes).
+    std::uint32_t encodeBytes(const void *pcm, std::uint32_t byteCount);
+
+    // Writes the last frames and the Info tag, closes the stream and the file.
+    // True at once when no stream is open.
+    bool finish();
+
+    // Must be called from the thread that owns the encoder, after start().
+    void startThread();
+    void stopThread();
+    bool isThreadRunning() const { return m_thread.joinable(); }
+
+    // A recording skipped every chunk so far as silence at its start.
+    bool hasStarted() const { return m_started.load(std::memory_order_relaxed); }
+    Error error() const { return m_error.load(std::memory_order_relaxed); }
+    bool hasFailed() const { return error() != Error::None; }
+    static QString errorText(Error error);
+
+    // The shared library file loaded at the first start; replaceable for tests.
+    static void setLibraryName(const QString &name);
+    static QString libraryName();
+
+private:
+    void encodeLoop();
+    bool appendToFile(const unsigned char *bytes, std::uint32_t count);
+    void closeStream();
+    void fail(Error error);
+
+    QString m_path;
+    WaveFormat m_format;
+    BufferHandOff *m_handOff = nullptr;
+    std::atomic<bool> m_paused{false};
+    int m_bitRate = 0;
+    std::atomic<bool> m_stopSignal{false};
+    std::thread m_thread;
+    std::unique_ptr<EncoderLibrary> m_library;
+    std::unique_ptr<EncoderStream> m_stream;
+    std::uint32_t m_bytesPerChunk = 0;
+    std::uint32_t m_outputBufferSize = 0;
+    QByteArray m_output;
+    std::uint8_t *const *m_buffers = nullptr;
+    int m_bufferCount = 5;
+    int m_index = -1;
+    std::FILE *m_file = nullptr;
+    std::atomic<bool> m_started{false};
+    std::atomic<Error> m_error{Error::None};
+};
+
+} // namespace sonavell
