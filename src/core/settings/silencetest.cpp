@@ -1,0 +1,58 @@
+#include "settings/silencetest.h"
+
+#include "settings/recordersettings.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace sonavell {
+
+std::atomic<std::int32_t> recordLevel{0};
+
+std::int32_t bufferLevel(const void *samples, std::uint32_t byteCount)
+{
+    const std::uint32_t count = byteCount / 2;
+    if (count == 0)
+        return 0;
+    const auto *bytes = static_cast<const unsigned char *>(samples);
+    std::int64_t sum = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::int16_t s;
+        std::memcpy(&s, bytes + 2 * i, 2);
+        // -32768 counts as 32768, every other value as itself.
+        const std::int32_t v = ((s + 0x7FFF) & 0xFFFF) - 0x7FFF;
+        sum += std::abs(v);
+    }
+    return static_cast<std::int32_t>(sum / count);
+}
+
+std::int32_t silenceThreshold()
+{
+    // The record level nudges the threshold up by about 2.4 per 100 slider steps;
+    // sensitivity moves it between 330 and 370.
+    const std::int32_t level = recordLevel.load(std::memory_order_relaxed);
+    const double offset = (level - 10.0) * static_cast<double>(0.023655094f);
+    const float low = static_cast<float>(offset + 330.0);
+    const float high = static_cast<float>(offset + 370.0);
+    double fraction = (settings().sensitivity() - 1) * 0.001;
+    if (fraction > 1.0)
+        fraction = 1.0;
+    return static_cast<std::int32_t>(low + fraction * (high - low));
+}
+
+bool isSilent(std::int32_t level)
+{
+    return level < silenceThreshold();
+}
+
+std::int32_t silentSeconds(const WaveFormat &format, std::uint32_t bytes)
+{
+    if (format.samplesPerSec == 0 || format.channels == 0)
+        return 0;
+    std::uint32_t seconds = bytes / format.samplesPerSec / format.channels;
+    if (format.bitsPerSample == 16)
+        seconds /= 2;
+    return static_cast<std::int32_t>(seconds);
+}
+
+} // namespace sonavell

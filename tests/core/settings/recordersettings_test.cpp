@@ -1,0 +1,241 @@
+#include "settings/recordersettings.h"
+
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace sonavell {
+namespace {
+
+QByteArray littleEndian32(std::uint32_t value)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+TEST(RecorderSettings, DefaultsMatchTheFirstRun)
+{
+    RecorderSettings s;
+    EXPECT_EQ(s.recordFormat(), (WaveFormat{1, 2, 44100, 44100, 1, 16, 0}));
+    EXPECT_EQ(s.bitRateIndex(), 13);
+    EXPECT_EQ(s.bitRate(), 160);
+    EXPECT_TRUE(s.silenceEnabled());
+    EXPECT_EQ(s.sensitivity(), 500);
+    EXPECT_TRUE(s.skipSilence());
+    EXPECT_EQ(s.silenceAction(), 0);
+    EXPECT_EQ(s.stopAfterSeconds(), 5);
+    EXPECT_EQ(s.newFileAfterSeconds(), 5);
+    EXPECT_TRUE(s.playLoop());
+    EXPECT_TRUE(s.saveDirectory().endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(s.fileList().isEmpty());
+    EXPECT_TRUE(s.timedRecordings().isEmpty());
+}
+
+TEST(RecorderSettings, DefaultFileLayoutIsByteExact)
+{
+    RecorderSettings s;
+    s.setSaveDirectory(QStringLiteral("/m/"));
+    const QByteArray expected = QByteArray::fromHex("0100" "0200" "44ac0000" "44ac0000" "0100" "1000" "0000"
+                                                    "03" "2f6d2f"
+                                                    "f4010000" "01000000" "00000000" "01000000" "0d000000"
+                                                    "00000000"
+                                                    "00000000" "00000000"
+                                                    "00000000");
+    EXPECT_EQ(s.toBytes().toHex(), expected.toHex());
+}
+
+TEST(RecorderSettings, ListsAndTimedEntriesReadBackEqual)
+{
+    RecorderSettings s;
+    s.setFileList({QStringLiteral("/music/a.mp3"), QStringLiteral("/music/Ünïcode b.MP3"), QStringLiteral("c.mp3")});
+    s.setTimedRecordings({{0, 3600, 7200}, {0, 86000, 90000}});
+    s.setStopAfterSeconds(30);
+    s.setNewFileAfterSeconds(12);
+    s.setPlayLoop(false);
+    s.setSensitivity(777);
+    s.setSilenceAction(1);
+    s.setBitRateIndex(4);
+    s.setChannelsIndex(0);
+    s.setSampleRate(22050);
+
+    RecorderSettings back;
+    ASSERT_TRUE(back.fromBytes(s.toBytes()));
+    EXPECT_EQ(back.fileList(), s.fileList());
+    EXPECT_EQ(back.timedRecordings(), s.timedRecordings());
+    EXPECT_EQ(back.recordFormat(), s.recordFormat());
+    EXPECT_EQ(back.sensitivity(), 777);
+    EXPECT_EQ(back.silenceAction(), 1);
+    EXPECT_EQ(back.bitRate(), 40);
+    // Not stored: these start from their defaults at every run.
+    EXPECT_EQ(back.stopAfterSeconds(), 5);
+    EXPECT_EQ(back.newFileAfterSeconds(), 5);
+    EXPECT_TRUE(back.playLoop());
+}
+
+TEST(RecorderSettings, LongSaveDirectoryUsesTheSixteenBitCount)
+{
+    RecorderSettings s;
+    const QString directory = QStringLiteral("/").repeated(1) + QString(298, QLatin1Char('d')) + QStringLiteral("/");
+    ASSERT_EQ(directory.size(), 300);
+    s.setSaveDirectory(directory);
+    const QByteArray bytes = s.toBytes();
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[18]), 0xFF);
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[19]), 300 & 0xFF);
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[20]), 300 >> 8);
+    RecorderSettings back;
+    ASSERT_TRUE(back.fromBytes(bytes));
+    EXPECT_EQ(back.saveDirectory(), directory);
+}
+
+TEST(RecorderSettings, VeryLongTextUsesTheThirtyTwoBitCount)
+{
+    RecorderSettings s;
+    const QString directory(70000, QLatin1Char('x'));
+    s.setSaveDirectory(directory);
+    const QByteArray bytes = s.toBytes();
+    EXPECT_EQ(bytes.mid(18, 7).toHex(), QByteArray("ffffff70110100"));
+    RecorderSettings back;
+    ASSERT_TRUE(back.fromBytes(bytes));
+    EXPECT_EQ(back.saveDirectory(), directory);
+}
+
+TEST(RecorderSettings, SixteenBitTextMarkerIsRead)
+{
+    RecorderSettings s;
+    QByteArray bytes = s.toBytes();
+    const int countAt = 18;
+    const int oldLength = 1 + static_cast<std::uint8_t>(bytes[countAt]);
+    // 0xFF 0xFFFE marks UTF-16 text; "é/" follows as two 16-bit characters.
+    bytes.replace(countAt, oldLength, QByteArray::fromHex("fffeff02e9002f00"));
+    RecorderSettings back;
+    ASSERT_TRUE(back.fromBytes(bytes));
+    EXPECT_EQ(back.saveDirectory(), QStringLiteral("é/"));
+}
+
+TEST(RecorderSettings, SampleRateIndexAndSetters)
+{
+    RecorderSettings s;
+    s.setSampleRate(11025);
+    EXPECT_EQ(s.sampleRateIndex(), 1);
+    // Only the rate changes; the stored byte rate and alignment stay.
+    EXPECT_EQ(s.recordFormat().avgBytesPerSec, 44100u);
+    EXPECT_EQ(s.recordFormat().blockAlign, 1);
+    s.setSampleRate(48000);
+    EXPECT_EQ(s.sampleRateIndex(), 0);
+    s.setChannelsIndex(0);
+    EXPECT_EQ(s.recordFormat().channels, 1);
+    EXPECT_EQ(s.channelsIndex(), 0);
+    s.setSilenceAction(-3);
+    EXPECT_EQ(s.silenceAction(), 0);
+    s.setBitRateIndex(99);
+    EXPECT_EQ(s.bitRate(), 160);
+}
+
+// Every prefix of a valid file, and files whose counts claim far more than is there,
+// load without crashing and keep what they could not read at its default.
+TEST(RecorderSettings, TruncatedFilesNeverCrashAndKeepDefaults)
+{
+    RecorderSettings full;
+    full.setFileList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3")});
+    full.setTimedRecordings({{0, 1, 2}});
+    full.setSensitivity(10);
+    const QByteArray bytes = full.toBytes();
+    for (qsizetype size = 0; size < bytes.size(); ++size) {
+        RecorderSettings s;
+        EXPECT_FALSE(s.fromBytes(bytes.left(size))) << size;
+        if (size < 18) {
+            EXPECT_EQ(s.recordFormat(), WaveFormat{}) << size;
+        }
+    }
+    RecorderSettings s;
+    EXPECT_TRUE(s.fromBytes(bytes));
+}
+
+TEST(RecorderSettings, HugeCountsAreRejectedWithoutAllocating)
+{
+    RecorderSettings base;
+    QByteArray bytes = base.toBytes();
+    const qsizetype fileCountAt = bytes.size() - 16;
+    QByteArray hugeFiles = bytes;
+    hugeFiles.replace(fileCountAt, 4, littleEndian32(0xFFFFFFF0u));
+    RecorderSettings s;
+    EXPECT_FALSE(s.fromBytes(hugeFiles));
+    EXPECT_TRUE(s.fileList().isEmpty());
+
+    QByteArray hugeTimed = bytes;
+    hugeTimed.replace(bytes.size() - 4, 4, littleEndian32(0x7FFFFFFFu));
+    EXPECT_FALSE(s.fromBytes(hugeTimed));
+    EXPECT_TRUE(s.timedRecordings().isEmpty());
+
+    QByteArray hugeText = bytes;
+    hugeText.replace(18, 1 + static_cast<std::uint8_t>(bytes[18]), QByteArray::fromHex("ffffffffffff7f"));
+    EXPECT_FALSE(s.fromBytes(hugeText));
+}
+
+TEST(RecorderSettings, SaveReplacesTheFileAndLoadReadsIt)
+{
+    test::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("Data/Record Setup.sys"));
+    RecorderSettings missing;
+    EXPECT_FALSE(missing.load(path));
+    EXPECT_EQ(missing.bitRateIndex(), 13);
+
+    RecorderSettings s;
+    s.setFileList({QStringLiteral("/x/y.mp3")});
+    ASSERT_TRUE(s.save(path));
+    s.setFileList({QStringLiteral("/x/z.mp3")});
+    ASSERT_TRUE(s.save(path));
+    RecorderSettings back;
+    ASSERT_TRUE(back.load(path));
+    EXPECT_EQ(back.fileList(), QStringList{QStringLiteral("/x/z.mp3")});
+    // Written through a temporary file: nothing else is left in the folder.
+    EXPECT_EQ(QDir(folder.file(QStringLiteral("Data"))).entryList(QDir::Files).size(), 1);
+}
+
+TEST(RecorderSettings, SaveIntoAnUnwritableFolderFailsAndKeepsTheOldFile)
+{
+    test::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("Record Setup.sys"));
+    RecorderSettings s;
+    ASSERT_TRUE(s.save(path));
+    const QByteArray before = test::readAll(path);
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
+    s.setSensitivity(3);
+    const bool saved = s.save(path);
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (saved)
+        GTEST_SKIP() << "running with permission to write anywhere";
+    EXPECT_EQ(test::readAll(path), before);
+}
+
+TEST(ValueFiles, FolderValueRoundTripsWithItsTerminator)
+{
+    ASSERT_TRUE(writeFolderValue(QStringLiteral("OpenDir"), QStringLiteral("/home/u/Müsic/")));
+    const std::optional<QByteArray> raw = readValue(QStringLiteral("OpenDir"));
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_TRUE(raw->endsWith('\0'));
+    EXPECT_EQ(readFolderValue(QStringLiteral("OpenDir")), QStringLiteral("/home/u/Müsic/"));
+
+    const QByteArray file = test::readAll(dataFolder() + QStringLiteral("OpenDir.dat"));
+    EXPECT_EQ(file.left(4), littleEndian32(static_cast<std::uint32_t>(raw->size())));
+}
+
+TEST(ValueFiles, MissingOrDamagedFilesReadAsNothing)
+{
+    EXPECT_FALSE(readValue(QStringLiteral("NoSuchKey")).has_value());
+    QDir().mkpath(dataFolder());
+    ASSERT_TRUE(test::writeAll(dataFolder() + QStringLiteral("Short.dat"), QByteArray::fromHex("0102")));
+    EXPECT_FALSE(readValue(QStringLiteral("Short")).has_value());
+    ASSERT_TRUE(test::writeAll(dataFolder() + QStringLiteral("Liar.dat"), littleEndian32(1u << 30) + "abc"));
+    EXPECT_FALSE(readValue(QStringLiteral("Liar")).has_value());
+    ASSERT_TRUE(writeValue(QStringLiteral("Empty"), QByteArray()));
+    EXPECT_EQ(readValue(QStringLiteral("Empty")), QByteArray());
+}
+
+} // namespace
+} // namespace sonavell

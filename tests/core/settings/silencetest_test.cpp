@@ -1,0 +1,97 @@
+#include "settings/silencetest.h"
+
+#include "settings/recordersettings.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace sonavell {
+namespace {
+
+// Sets the record level and sensitivity for one test and restores them after.
+class SilenceTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        recordLevel = 0;
+        settings().setSensitivity(500);
+    }
+    static void use(std::int32_t level, int sensitivity)
+    {
+        recordLevel = level;
+        settings().setSensitivity(sensitivity);
+    }
+};
+
+struct ThresholdCase
+{
+    std::int32_t level;
+    int sensitivity;
+    std::int32_t threshold;
+};
+
+void PrintTo(const ThresholdCase &c, std::ostream *os)
+{
+    *os << "level" << c.level << "_sensitivity" << c.sensitivity;
+}
+
+class SilenceThreshold : public SilenceTest, public ::testing::WithParamInterface<ThresholdCase>
+{
+};
+
+TEST_P(SilenceThreshold, FollowsLevelAndSensitivity)
+{
+    use(GetParam().level, GetParam().sensitivity);
+    EXPECT_EQ(silenceThreshold(), GetParam().threshold);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SilenceThreshold,
+                         ::testing::Values(ThresholdCase{10, 1, 330}, ThresholdCase{10, 1000, 369},
+                                           ThresholdCase{0, 500, 349}, ThresholdCase{65535, 500, 1899},
+                                           // Sensitivity past the slider's range is capped at the top.
+                                           ThresholdCase{10, 5000, 370}));
+
+TEST_F(SilenceTest, LevelIsTheMeanAbsoluteSample)
+{
+    const std::vector<std::int16_t> zeros(1000, 0);
+    EXPECT_EQ(bufferLevel(zeros.data(), 2000), 0);
+    for (int sensitivity : {1, 500, 1000}) {
+        use(0, sensitivity);
+        EXPECT_TRUE(isSilent(bufferLevel(zeros.data(), 2000)));
+    }
+
+    const std::vector<std::int16_t> square{32767, -32768, 32767, -32768};
+    EXPECT_EQ(bufferLevel(square.data(), 8), 32767); // (32767 + 32768) * 2 / 4, truncated
+    use(65535, 1000);
+    EXPECT_FALSE(isSilent(bufferLevel(square.data(), 8)));
+
+    const std::vector<std::int16_t> mixed{-3, 4, -5, 1, 0};
+    EXPECT_EQ(bufferLevel(mixed.data(), 10), 2); // 13 / 5
+    EXPECT_EQ(bufferLevel(mixed.data(), 9), 3);  // odd byte count: 4 samples, 13 / 4
+    EXPECT_EQ(bufferLevel(mixed.data(), 0), 0);
+}
+
+TEST_F(SilenceTest, LevelEqualToTheThresholdIsSound)
+{
+    use(10, 1);
+    ASSERT_EQ(silenceThreshold(), 330);
+    EXPECT_FALSE(isSilent(330));
+    EXPECT_TRUE(isSilent(329));
+}
+
+TEST(SilentSeconds, CountsWholeSecondsOfTheFormat)
+{
+    const WaveFormat stereo{1, 2, 44100, 176400, 4, 16, 0};
+    EXPECT_EQ(silentSeconds(stereo, 882000), 5);
+    EXPECT_EQ(silentSeconds(stereo, 1058400), 6);
+    EXPECT_EQ(silentSeconds(stereo, 1058399), 5);
+    const WaveFormat mono8{1, 1, 8000, 8000, 1, 8, 0};
+    EXPECT_EQ(silentSeconds(mono8, 16000), 2);
+    EXPECT_EQ(silentSeconds(WaveFormat{1, 0, 0, 0, 0, 16, 0}, 1000), 0);
+}
+
+} // namespace
+} // namespace sonavell

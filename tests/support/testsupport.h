@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace sonavell::test {
+
+// A fresh folder for one test, removed with the object.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    QString path() const { return m_path; }
+    QString file(const QString &name) const { return m_path + QLatin1Char('/') + name; }
+
+private:
+    QString m_path;
+};
+
+// Interleaved signed 16-bit PCM of a sine tone; amplitude 0 gives silence.
+QByteArray sinePcm(int sampleRate, int channels, double seconds, double frequency, int amplitude);
+// The same number of frames of a constant sample value.
+QByteArray constantPcm(int sampleRate, int channels, double seconds, std::int16_t value);
+
+QByteArray readAll(const QString &path);
+bool writeAll(const QString &path, const QByteArray &bytes);
+
+} // namespace sonavell::test
