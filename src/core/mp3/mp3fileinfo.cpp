@@ -1,0 +1,193 @@
+#include "mp3/mp3fileinfo.h"
+
+#include "mp3/framereader.h"
+#include "mp3/framesync.h"
+#include "mp3/framewalker.h"
+#include "mp3/id3v1tag.h"
+#include "mp3/medialength.h"
+
+#include <QFile>
+
+#include <sys/file.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace sonavell {
+
+namespace {
+
+// Copied frames are gathered here and written in large blocks.
+constexpr qint64 kCopyBufferSize = 4096000;
+
+class FrameSink
+{
+public:
+    explicit FrameSink(QFile &file)
+        : m_file(file)
+    {
+        m_buffer.reserve(size_t(kCopyBufferSize));
+    }
+
+    bool append(const unsigned char *bytes, int count)
+    {
+        if (qint64(m_buffer.size()) + count > kCopyBufferSize && !flush())
+            return false;
+        m_buffer.insert(m_buffer.end(), bytes, bytes + count);
+        return true;
+    }
+
+    bool flush()
+    {
+        const qint64 count = qint64(m_buffer.size());
+        const bool written = count == 0 || m_file.write(reinterpret_cast<const char *>(m_buffer.data()), count) == count;
+        m_buffer.clear();
+        return written;
+    }
+
+private:
+    QFile &m_file;
+    std::vector<unsigned char> m_buffer;
+};
+
+} // namespace
+
+Mp3FileInfo::Mp3FileInfo(const QString &path)
+{
+    if (!path.isEmpty())
+        scanFile(path, true);
+}
+
+void Mp3FileInfo::reset()
+{
+    *this = Mp3FileInfo();
+}
+
+bool Mp3FileInfo::scanFile(const QString &scanPath, bool useMediaLength)
+{
+    reset();
+    QFile file(scanPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+
+    FrameReader reader(file);
+    std::uint32_t header = 0;
+    if (findFrameSync(reader, header, 0)) {
+        version = mpeg::version(header);
+        layer = mpeg::layer(header);
+        protectionBit = mpeg::protectionBit(header);
+        const int bitrate = layer >= 1 ? mpeg::bitrateKbps(version, layer, mpeg::bitrateIndex(header)) : 0;
+        const int bitrateSum = std::max(bitrate, 0);
+        sampleRate = mpeg::sampleRate(version, mpeg::sampleRateIndex(header));
+        if (sampleRate > 0) {
+            channelMode = mpeg::channelMode(header);
+            copyright = mpeg::copyright(header);
+            original = mpeg::original(header);
+            emphasis = mpeg::emphasis(header);
+            ++frameCount;
+        }
+        if (frameCount > 0) {
+            flags |= HasHeader;
+            bitrateKbps = bitrateSum / int(frameCount);
+        }
+    }
+
+    if (useMediaLength)
+        durationSeconds = mediaLengthMs(file) / 1000;
+
+    const qint64 size = file.size();
+    if (size >= kId3v1TagSize) {
+        reader.seek(size - kId3v1TagSize);
+        qint64 available = 0;
+        const unsigned char *bytes = reader.peek(kId3v1TagSize, available);
+        readId3v1Tag(bytes, available, *this);
+    }
+
+    path = scanPath;
+    return true;
+}
+
+bool Mp3FileInfo::copyFramesByTime(const QString &sourcePath, const QString &targetPath, float startSeconds,
+                                   float endSeconds)
+{
+    QFile source(sourcePath);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    QFile target(targetPath);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+    // Also false for NaN: no window, no frames.
+    if (!(startSeconds <= endSeconds))
+        return true;
+
+    FrameReader reader(source);
+    FrameWalker walker(reader);
+    FrameSink sink(target);
+    PlayingTime time;
+    MpegFrame frame;
+    while (walker.next(frame)) {
+        if (frame.isVbrHeader)
+            continue;
+        if (frameCount == 0) {
+            version = frame.version;
+            layer = frame.layer;
+            protectionBit = mpeg::protectionBit(frame.header);
+        }
+        ++frameCount;
+        // Each frame is timed by its end, so a frame straddling a limit is kept.
+        time.add(frame.samples, frame.sampleRate);
+        const double t = time.seconds();
+        if (startSeconds <= t && !sink.append(frame.bytes, frame.length))
+            return false;
+        if (endSeconds <= t)
+            break;
+    }
+    return sink.flush();
+}
+
+bool Mp3FileInfo::writeTag(const QString &tagPath, bool remove)
+{
+    QFile file(tagPath.isEmpty() ? path : tagPath);
+    if (file.fileName().isEmpty())
+        return false;
+    // Removing a tag from a file that is not there must not leave an empty file behind.
+    const QIODevice::OpenMode mode = remove ? QIODevice::ReadWrite | QIODevice::ExistingOnly : QIODevice::ReadWrite;
+    if (!file.open(mode | QIODevice::Unbuffered))
+        return false;
+    // Another writer of ours on the same file fails rather than interleaving with this one.
+    if (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+
+    const qint64 size = file.size();
+    qint64 tagAt = size;
+    QByteArray oldTag;
+    if (size >= kId3v1TagSize && file.seek(size - kId3v1TagSize)) {
+        oldTag = file.read(kId3v1TagSize);
+        if (oldTag.size() == kId3v1TagSize && oldTag.startsWith("TAG"))
+            tagAt = size - kId3v1TagSize;
+        else
+            oldTag.clear();
+    }
+
+    if (remove)
+        return tagAt == size || file.resize(tagAt);
+
+    const Id3v1Tag tag = buildId3v1Tag(*this);
+    if (file.seek(tagAt) && file.write(reinterpret_cast<const char *>(tag.data()), kId3v1TagSize) == kId3v1TagSize)
+        return true;
+    // Leave the file as it was: the old tag back in place, or nothing appended.
+    if (!oldTag.isEmpty() && file.seek(tagAt))
+        file.write(oldTag);
+    else
+        file.resize(size);
+    return false;
+}
+
+QString formatMinutesSeconds(int seconds)
+{
+    seconds = std::max(seconds, 0);
+    return QString::asprintf("%d:%02d", seconds / 60, seconds % 60);
+}
+
+} // namespace sonavell
