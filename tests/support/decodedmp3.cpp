@@ -37,14 +37,17 @@ bool readInfoTag(const unsigned char *frame, std::size_t length, DecodedMp3 &out
 
 } // namespace
 
-double DecodedMp3::level() const
+double DecodedMp3::level(double fromSecond, double toSecond) const
 {
-    if (pcm.empty())
+    const auto valuesPerSecond = static_cast<double>(sampleRate * channels);
+    const auto from = std::min(pcm.size(), static_cast<std::size_t>(fromSecond * valuesPerSecond));
+    const auto to = toSecond < 0 ? pcm.size() : std::min(pcm.size(), static_cast<std::size_t>(toSecond * valuesPerSecond));
+    if (to <= from)
         return 0;
     double sum = 0;
-    for (short s : pcm)
-        sum += std::abs(static_cast<int>(s));
-    return sum / static_cast<double>(pcm.size());
+    for (std::size_t i = from; i < to; ++i)
+        sum += std::abs(static_cast<int>(pcm[i]));
+    return sum / static_cast<double>(to - from);
 }
 
 DecodedMp3 decodeMp3(const QByteArray &bytes)

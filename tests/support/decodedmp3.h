@@ -22,8 +22,8 @@ struct DecodedMp3
     std::vector<short> pcm;     // interleaved, as decoded
     int errors = 0;
 
-    // Mean absolute sample value of the decoded audio.
-    double level() const;
+    // Mean absolute sample value of the decoded audio, or of the part between two times.
+    double level(double fromSecond = 0, double toSecond = -1) const;
     double seconds() const { return sampleRate && channels ? double(pcm.size()) / channels / sampleRate : 0; }
 };
 

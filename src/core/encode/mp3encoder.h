@@ -7,9 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <thread>
+
+class QFile;
 
 namespace sonavell {
 
@@ -85,6 +86,7 @@ private:
     void encodeLoop();
     bool appendToFile(const unsigned char *bytes, std::uint32_t count);
     void closeStream();
+    void writeInfoTag(const QByteArray &tag);
     void fail(Error error);
 
     QString m_path;
@@ -95,14 +97,14 @@ private:
     std::atomic<bool> m_stopSignal{false};
     std::thread m_thread;
     std::unique_ptr<EncoderLibrary> m_library;
-    std::unique_ptr<EncoderStream> m_stream;
+    EncoderStream *m_stream = nullptr; // closed through the library, which frees it
     std::uint32_t m_bytesPerChunk = 0;
     std::uint32_t m_outputBufferSize = 0;
     QByteArray m_output;
     std::uint8_t *const *m_buffers = nullptr;
     int m_bufferCount = 5;
     int m_index = -1;
-    std::FILE *m_file = nullptr;
+    std::unique_ptr<QFile> m_file;
     std::atomic<bool> m_started{false};
     std::atomic<Error> m_error{Error::None};
 };
