@@ -2,10 +2,14 @@
 #include <QLabel>
 #include <QMainWindow>
 
+#include "settings/recordersettings.h"
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
+    // Loaded now, saved when the process exits.
+    sonavell::settings();
     // Stand-in until the recorder window exists.
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Sonavell"));
