@@ -1,0 +1,72 @@
+#pragma once
+
+#include "process/progresssink.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <thread>
+
+namespace sonavell {
+
+// A file operation over a list of input paths: one processFile() step per file, run in order
+// on a worker thread. cancel() may be called from any thread; the steps test it once per
+// decoded frame or chunk, and run() before each file. A job runs once: the flag is never reset.
+class BatchJob
+{
+public:
+    explicit BatchJob(QStringList files = {});
+    virtual ~BatchJob();
+    BatchJob(const BatchJob &) = delete;
+    BatchJob &operator=(const BatchJob &) = delete;
+
+    const QStringList &files() const { return m_files; }
+    void setFiles(const QStringList &files) { m_files = files; }
+
+    // The sink is not owned; null reports nowhere.
+    void setSink(ProgressSink *sink) { m_sink = sink ? sink : &m_nullSink; }
+    ProgressSink &sink() const { return *m_sink; }
+
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+
+    // The operation's work on one input. Runs on the worker thread.
+    virtual void processFile(const QString &path) = 0;
+    // Every file in order until cancelled. Runs on the worker thread.
+    virtual void run();
+
+    // "Open File %s Error" with the path, the message every step shows for an input it cannot open.
+    void reportOpenError(const QString &path) const;
+
+private:
+    QStringList m_files;
+    std::atomic<bool> m_cancelled{false};
+    NullProgressSink m_nullSink;
+    ProgressSink *m_sink = &m_nullSink;
+};
+
+// Runs a job's run() on its own thread and tells the job's sink when it returns.
+// Owned by the user-interface side; start, cancel and the destructor run on that thread.
+class JobWorker
+{
+public:
+    explicit JobWorker(BatchJob &job) : m_job(job) {}
+    // Waits for the worker to end.
+    ~JobWorker();
+    JobWorker(const JobWorker &) = delete;
+    JobWorker &operator=(const JobWorker &) = delete;
+
+    void start();
+    // Sets the job's cancel flag and waits until the worker has ended; the step in progress
+    // stops at its next frame or chunk, so the wait is short.
+    void cancelAndWait();
+    void wait();
+    bool isRunning() const { return m_thread.joinable(); }
+
+private:
+    BatchJob &m_job;
+    std::thread m_thread;
+};
+
+} // namespace sonavell

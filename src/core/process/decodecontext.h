@@ -1,0 +1,85 @@
+#pragma once
+
+#include "encode/mp3encoder.h"
+#include "process/decoder.h"
+#include "settings/waveformat.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace sonavell {
+
+class BatchJob;
+
+// The state of one decoder run over one input: parameters, frame count, and the MP3 writer of
+// the standard handler, created at the first decoded frame. Owned by the job step that runs
+// the decoder and used on that step's (worker) thread only.
+class DecodeContext
+{
+public:
+    // The job gives the cancel flag and the progress sink; it is not owned and may be null.
+    explicit DecodeContext(BatchJob *job = nullptr);
+    ~DecodeContext();
+    DecodeContext(const DecodeContext &) = delete;
+    DecodeContext &operator=(const DecodeContext &) = delete;
+
+    void setBitrateKbps(int kbps) { m_bitrateKbps = kbps; }
+    int bitrateKbps() const { return m_bitrateKbps; }
+    void setVolumeScale(float scale) { m_volumeScale = scale; }
+    float volumeScale() const { return m_volumeScale; }
+    void setOutputPath(const QString &path) { m_outputPath = path; }
+    const QString &outputPath() const { return m_outputPath; }
+    void setInputPath(const QString &path) { m_inputPath = path; }
+    const QString &inputPath() const { return m_inputPath; }
+    // Length of the input in whole seconds (the range of the time reports).
+    void setTotalSeconds(int seconds) { m_totalSeconds = seconds; }
+    int totalSeconds() const { return m_totalSeconds; }
+
+    // The PCM format of the output, taken from the first frame.
+    const WaveFormat &format() const { return m_format; }
+    int framesDecoded() const { return m_framesDecoded; }
+    int elapsedSeconds() const { return m_elapsedSeconds; }
+    // The run was stopped because the job was cancelled.
+    bool wasCancelled() const { return m_cancelled; }
+
+    // The first steps of every output handler: counts the frame, reports the time reached and
+    // tests the job's cancel flag; Stop when cancelled.
+    DecodeFlow countFrame(const DecodedFrame &frame);
+    // Sets the format from a frame: PCM, its channels and rate, 16 bits.
+    void takeFormat(const DecodedFrame &frame);
+
+    // The standard handler: each frame, scaled by the volume, goes to an Mp3Encoder writing
+    // outputPath at bitrateKbps, created at the first frame with one frame as its chunk size.
+    DecodeFlow encodeFrame(const DecodedFrame &frame);
+    OutputHandler encodingHandler();
+
+    // Encodes a remainder left by frames of another size, flushes and closes the output.
+    // True when no encoder was created or every chunk reached the file.
+    bool finishEncoder();
+    bool hasEncoder() const { return m_encoder != nullptr; }
+    // The encoder could not be started or failed on a chunk; None otherwise.
+    Mp3Encoder::Error encoderError() const { return m_encoderError; }
+
+private:
+    bool createEncoder(const DecodedFrame &frame);
+    bool pushPcm(const char *bytes, qsizetype count);
+
+    std::unique_ptr<Mp3Encoder> m_encoder;
+    QByteArray m_pcmBuffer;
+    QByteArray m_carry; // bytes waiting for a whole encoder chunk
+    int m_bitrateKbps = 32;
+    float m_volumeScale = 1.0f;
+    QString m_outputPath;
+    WaveFormat m_format;
+    int m_totalSeconds = 0;
+    QString m_inputPath;
+    int m_framesDecoded = 0;
+    int m_elapsedSeconds = 0;
+    BatchJob *m_job = nullptr;
+    bool m_cancelled = false;
+    Mp3Encoder::Error m_encoderError = Mp3Encoder::Error::None;
+};
+
+} // namespace sonavell

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace sonavell {
+
+// Where a running job reports. Every call comes from the job's worker thread: a window
+// marshals each call to its own thread (posted, never sent) so that the worker never waits
+// for it; the command line prints. The sink must outlive the job's run.
+class ProgressSink
+{
+public:
+    virtual ~ProgressSink() = default;
+
+    // File index of fileCount starts (the lower bar, "File( %d / %d )" with index + 1).
+    virtual void fileStarted(int index, int fileCount, const QString &path) = 0;
+    // The current file's length in whole seconds (the upper bar's range).
+    virtual void timeRange(int seconds) = 0;
+    // Time reached in the current file, once per frame or chunk.
+    virtual void timeReached(int seconds) = 0;
+    // A message for the user, such as "Open File %s Error"; the run goes on.
+    virtual void showError(const QString &message) = 0;
+    // The run has returned; cancelled when it ended because of cancel().
+    virtual void finished(bool cancelled) { (void)cancelled; }
+};
+
+// Swallows every report; a job without a sink uses it.
+class NullProgressSink : public ProgressSink
+{
+public:
+    void fileStarted(int, int, const QString &) override {}
+    void timeRange(int) override {}
+    void timeReached(int) override {}
+    void showError(const QString &) override {}
+};
+
+} // namespace sonavell

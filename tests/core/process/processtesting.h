@@ -1,0 +1,69 @@
+#pragma once
+
+#include "process/batchjob.h"
+#include "settings/waveformat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace sonavell::test {
+
+WaveFormat pcmFormat(int rate, int channels, int bits = 16);
+
+// Encodes pcm with our Mp3Encoder, chunk by chunk with the last chunk zero-padded.
+bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
+// A sine tone of the given length as an MP3 file.
+bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
+                 int amplitude = 8000);
+
+// Keeps every report. Called on the job's worker; read it after the worker has ended.
+struct RecordingSink : ProgressSink
+{
+    void fileStarted(int index, int fileCount, const QString &path) override
+    {
+        started.push_back(index);
+        startedPaths.append(path);
+        count = fileCount;
+        if (onFileStarted)
+            onFileStarted(index);
+    }
+    void timeRange(int seconds) override { ranges.push_back(seconds); }
+    void timeReached(int seconds) override
+    {
+        times.push_back(seconds);
+        if (onTime)
+            onTime(seconds);
+    }
+    void showError(const QString &message) override { errors.append(message); }
+    void finished(bool wasCancelled) override
+    {
+        ++finishedCount;
+        cancelled = wasCancelled;
+    }
+
+    std::vector<int> started;
+    QStringList startedPaths;
+    int count = 0;
+    std::vector<int> ranges;
+    std::vector<int> times;
+    QStringList errors;
+    int finishedCount = 0;
+    bool cancelled = false;
+    std::function<void(int)> onFileStarted;
+    std::function<void(int)> onTime;
+};
+
+// Collects the messages logged while it lives.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+};
+
+} // namespace sonavell::test
