@@ -1,0 +1,73 @@
+#include "process/mp3towavjob.h"
+
+#include "mp3/medialength.h"
+#include "process/decodecontext.h"
+#include "process/wavefile.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+
+namespace sonavell {
+
+QString Mp3ToWavJob::outputPathFor(const QString &input) const
+{
+    QString folder = m_outputFolder;
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + QFileInfo(input).completeBaseName().toLower() + QStringLiteral(".Wav");
+}
+
+void Mp3ToWavJob::processFile(const QString &path)
+{
+    DecodeContext context(this);
+    context.setVolumeScale(1.0f);
+    context.setInputPath(path);
+    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
+
+    // Nothing is created or overwritten before the input has been read: an existing WAV of
+    // the same name survives an input that cannot be opened.
+    QByteArray image;
+    if (!readWholeFile(path, &image)) {
+        reportOpenError(path);
+        return;
+    }
+    context.setOutputPath(outputPathFor(path));
+    sink().timeRange(context.totalSeconds());
+    const Mp3Layout layout = Mp3Layout::of(image);
+    image.truncate(layout.audioEnd);
+    image.remove(0, layout.audioBegin);
+
+    std::unique_ptr<WaveFile> wave;
+    QByteArray pcm;
+    bool writeFailed = false;
+    runDecoder(std::move(image), [&](const DecodedFrame &frame) {
+        if (context.countFrame(frame) == DecodeFlow::Stop)
+            return DecodeFlow::Stop;
+        if (!wave) {
+            context.takeFormat(frame);
+            wave = std::make_unique<WaveFile>();
+            if (wave->open(context.outputPath(), &context.format(), WaveFile::WriteMode) != WaveFile::Result::Success) {
+                writeFailed = true;
+                return DecodeFlow::Stop;
+            }
+        }
+        // The WAV's format was fixed by the first frame; a later frame is converted to it.
+        const int channels = context.format().channels;
+        pcm.resize(static_cast<qsizetype>(channels) * frame.length * 2);
+        convertFrame(frame, 1.0f, channels, pcm.data());
+        std::uint32_t written = 0;
+        if (wave->write(static_cast<std::uint32_t>(pcm.size()), pcm.constData(), &written) != WaveFile::Result::Success) {
+            writeFailed = true;
+            return DecodeFlow::Stop;
+        }
+        return DecodeFlow::Continue;
+    });
+    if (wave && wave->isOpen() && wave->close() != WaveFile::Result::Success)
+        writeFailed = true;
+    if (writeFailed)
+        reportOpenError(context.outputPath());
+}
+
+} // namespace sonavell

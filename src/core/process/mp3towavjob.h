@@ -1,0 +1,27 @@
+#pragma once
+
+#include "process/batchjob.h"
+
+namespace sonavell {
+
+// Decodes each input MP3 into a 16-bit PCM WAV file in outputFolder, named after the input's
+// file title in lower case with ".Wav", keeping its rate and channel count.
+class Mp3ToWavJob : public BatchJob
+{
+public:
+    using BatchJob::BatchJob;
+
+    void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
+    const QString &outputFolder() const { return m_outputFolder; }
+
+    // The WAV file an input is decoded to.
+    QString outputPathFor(const QString &input) const;
+
+    // Runs on the worker thread.
+    void processFile(const QString &path) override;
+
+private:
+    QString m_outputFolder;
+};
+
+} // namespace sonavell

@@ -1,0 +1,97 @@
+#include "process/wavtomp3job.h"
+
+#include "encode/mp3encoder.h"
+#include "process/wavefile.h"
+
+#include <QByteArray>
+
+#include <cstring>
+
+namespace sonavell {
+
+namespace {
+
+// The encoder takes 16-bit PCM of one or two channels; other WAV data would be fed to it as noise.
+bool isEncodable(const WaveFormat &format)
+{
+    return (format.channels == 1 || format.channels == 2) && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
+           && format.samplesPerSec > 0;
+}
+
+} // namespace
+
+void WavToMp3Job::processFile(const QString &path)
+{
+    // Linux file names are case-sensitive: the path is used as given.
+    WaveFile wave;
+    if (wave.open(path, nullptr, WaveFile::ReadMode) != WaveFile::Result::Success || !isEncodable(*wave.format())) {
+        reportOpenError(path);
+        return;
+    }
+    const WaveFormat input = *wave.format();
+    const bool eightBit = input.bitsPerSample == 8;
+    WaveFormat format = input;
+    format.formatTag = 1;
+    format.bitsPerSample = 16;
+    format.extraSize = 0;
+    format = format.normalizedPcm();
+
+    // Times are whole seconds of the WAV data.
+    const std::uint32_t inputBytesPerSec = input.samplesPerSec * input.channels * input.bitsPerSample / 8;
+    const std::uint32_t inputBlock = input.channels * input.bitsPerSample / 8;
+    sink().timeRange(static_cast<int>(wave.dataSize() / inputBytesPerSec));
+
+    Mp3Encoder encoder;
+    encoder.setFormat(format);
+    encoder.setPath(m_outputPath);
+    encoder.setBitRate(m_bitrateKbps);
+    if (!encoder.start(0)) {
+        sink().showError(Mp3Encoder::errorText(encoder.error()));
+        return;
+    }
+    const std::uint32_t chunkBytes = encoder.bytesPerChunk();
+    const std::uint32_t readBytes = eightBit ? chunkBytes / 2 : chunkBytes;
+
+    const bool ranged = m_startOffset != m_endOffset;
+    // A range that starts inside a sample frame would swap bytes and channels.
+    const std::uint32_t start = ranged ? m_startOffset - m_startOffset % inputBlock : 0;
+    std::uint32_t skipped = 0;
+    if (start > 0)
+        wave.read(nullptr, start, &skipped);
+
+    QByteArray raw(static_cast<qsizetype>(readBytes), '\0');
+    QByteArray chunk(static_cast<qsizetype>(chunkBytes), '\0');
+    std::uint64_t position = skipped;
+    std::uint64_t consumed = 0;
+    for (;;) {
+        std::uint32_t got = 0;
+        char *target = eightBit ? raw.data() : chunk.data();
+        if (wave.read(target, readBytes, &got) != WaveFile::Result::Success || got == 0)
+            break;
+        if (eightBit) {
+            for (std::uint32_t i = 0; i < got; ++i) {
+                const std::int16_t value = widenSample(static_cast<std::uint8_t>(raw[i]));
+                chunk[2 * i] = static_cast<char>(value & 0xFF);
+                chunk[2 * i + 1] = static_cast<char>((value >> 8) & 0xFF);
+            }
+        }
+        const std::uint32_t filled = eightBit ? got * 2 : got;
+        if (filled < chunkBytes)
+            std::memset(chunk.data() + filled, 0, chunkBytes - filled);
+        encoder.encodeChunk(chunk.constData());
+        if (encoder.hasFailed())
+            break;
+        position += got;
+        consumed += got;
+        if (ranged && position >= m_endOffset)
+            break;
+        sink().timeReached(static_cast<int>(consumed / inputBytesPerSec));
+        if (isCancelled())
+            break;
+    }
+    if (!encoder.finish())
+        sink().showError(Mp3Encoder::errorText(encoder.error()));
+    wave.close();
+}
+
+} // namespace sonavell

@@ -1,0 +1,302 @@
+#include "process/mp3towavjob.h"
+#include "process/wavefile.h"
+#include "process/wavtomp3job.h"
+
+#include "decodedmp3.h"
+#include "processtesting.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace sonavell {
+namespace {
+
+constexpr std::uint32_t kStereoChunk = 1152 * 2 * 2; // the encoder's own chunk: one MPEG-1 frame
+
+bool writeWav(const QString &path, const WaveFormat &format, const QByteArray &data)
+{
+    WaveFile wave;
+    std::uint32_t count = 0;
+    return wave.open(path, &format, WaveFile::WriteMode) == WaveFile::Result::Success
+           && wave.write(static_cast<std::uint32_t>(data.size()), data.constData(), &count) == WaveFile::Result::Success
+           && wave.close() == WaveFile::Result::Success;
+}
+
+QByteArray readWavData(const QString &path, WaveFormat *format = nullptr)
+{
+    WaveFile wave;
+    if (wave.open(path, nullptr, WaveFile::ReadMode) != WaveFile::Result::Success)
+        return QByteArray("not a WAV");
+    if (format)
+        *format = *wave.format();
+    QByteArray data(static_cast<qsizetype>(wave.dataSize()), '\0');
+    std::uint32_t count = 0;
+    wave.read(data.data(), wave.dataSize(), &count);
+    return data;
+}
+
+class ConversionTest : public ::testing::Test
+{
+protected:
+    QString file(const char *name) const { return m_folder.file(QString::fromLatin1(name)); }
+
+    // Converts a whole WAV, or a byte range of it, and returns the MP3 bytes.
+    QByteArray toMp3(const QString &wav, std::uint32_t start = 0, std::uint32_t end = 0, int kbps = 128)
+    {
+        const QString mp3 = wav + QStringLiteral(".mp3");
+        WavToMp3Job job({wav});
+        job.setBitrateKbps(kbps);
+        job.setOutputPath(mp3);
+        job.setRange(start, end);
+        job.setSink(&m_sink);
+        job.run();
+        return test::readAll(mp3);
+    }
+
+    void toWav(const QStringList &inputs, const QString &folder)
+    {
+        Mp3ToWavJob job(inputs);
+        job.setOutputFolder(folder);
+        job.setSink(&m_sink);
+        JobWorker worker(job);
+        worker.start();
+        worker.wait();
+    }
+
+    test::TempFolder m_folder;
+    test::RecordingSink m_sink;
+    const QByteArray m_tone = test::sinePcm(44100, 2, 0.5, 440.0, 9000);
+};
+
+TEST(WidenSampleTest, EightBitValues)
+{
+    EXPECT_EQ(WavToMp3Job::widenSample(0), -32767);
+    EXPECT_EQ(WavToMp3Job::widenSample(128), 1);
+    EXPECT_EQ(WavToMp3Job::widenSample(255), 32513);
+}
+
+TEST_F(ConversionTest, WholeWavIsEncodedAtItsRateAndChannels)
+{
+    ASSERT_TRUE(writeWav(file("a.wav"), test::pcmFormat(44100, 2), m_tone));
+    const test::DecodedMp3 mp3 = test::decodeMp3(toMp3(file("a.wav"), 0, 0, 160));
+    EXPECT_EQ(mp3.sampleRate, 44100);
+    EXPECT_EQ(mp3.channels, 2);
+    EXPECT_EQ(mp3.bitRates, std::set<int>{160});
+    EXPECT_NEAR(mp3.seconds(), 0.5, 0.1);
+    EXPECT_EQ(m_sink.ranges, std::vector<int>{0});
+    EXPECT_TRUE(m_sink.errors.isEmpty());
+}
+
+TEST_F(ConversionTest, ShortLastChunkIsZeroPadded)
+{
+    // One byte past a whole number of chunks encodes like the same data padded with zeros.
+    const QByteArray data = m_tone.left(3 * kStereoChunk + 1);
+    QByteArray padded = data;
+    padded.append(QByteArray(kStereoChunk - 1, '\0'));
+    ASSERT_TRUE(writeWav(file("odd.wav"), test::pcmFormat(44100, 2), data));
+    ASSERT_TRUE(writeWav(file("padded.wav"), test::pcmFormat(44100, 2), padded));
+    const QByteArray odd = toMp3(file("odd.wav"));
+    ASSERT_FALSE(odd.isEmpty());
+    EXPECT_EQ(odd, toMp3(file("padded.wav")));
+}
+
+struct RangeCase
+{
+    std::uint32_t start;
+    std::uint32_t end;
+    std::uint32_t encodedFrom; // the bytes the range encodes
+    std::uint32_t encodedTo;
+};
+
+class RangeTest : public ConversionTest, public ::testing::WithParamInterface<RangeCase>
+{
+};
+
+TEST_P(RangeTest, EncodesWholeChunksFromTheStart)
+{
+    const RangeCase c = GetParam();
+    ASSERT_TRUE(writeWav(file("all.wav"), test::pcmFormat(44100, 2), m_tone));
+    ASSERT_TRUE(writeWav(file("part.wav"), test::pcmFormat(44100, 2), m_tone.mid(c.encodedFrom, c.encodedTo - c.encodedFrom)));
+    const QByteArray ranged = toMp3(file("all.wav"), c.start, c.end);
+    ASSERT_FALSE(ranged.isEmpty());
+    EXPECT_EQ(ranged, toMp3(file("part.wav")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, RangeTest,
+                         ::testing::Values(RangeCase{1000, 5000, 1000, 1000 + kStereoChunk},
+                                           RangeCase{1000, 5609, 1000, 1000 + 2 * kStereoChunk},
+                                           RangeCase{1002, 5000, 1000, 1000 + kStereoChunk}, // aligned to a sample frame
+                                           RangeCase{0, 1, 0, kStereoChunk}));
+
+TEST_F(ConversionTest, EightBitMonoIsWidened)
+{
+    QByteArray eight(5000, '\0');
+    QByteArray sixteen;
+    for (int i = 0; i < eight.size(); ++i) {
+        eight[i] = static_cast<char>(128 + std::lround(100 * std::sin(i * 0.05)));
+        const std::int16_t wide = WavToMp3Job::widenSample(static_cast<std::uint8_t>(eight[i]));
+        sixteen.append(reinterpret_cast<const char *>(&wide), 2);
+    }
+    ASSERT_TRUE(writeWav(file("eight.wav"), test::pcmFormat(22050, 1, 8), eight));
+    ASSERT_TRUE(writeWav(file("sixteen.wav"), test::pcmFormat(22050, 1, 16), sixteen));
+    const QByteArray fromEight = toMp3(file("eight.wav"), 0, 0, 64);
+    ASSERT_FALSE(fromEight.isEmpty());
+    EXPECT_EQ(fromEight, toMp3(file("sixteen.wav"), 0, 0, 64));
+    EXPECT_EQ(test::decodeMp3(fromEight).channels, 1);
+}
+
+TEST_F(ConversionTest, WavThatCannotBeReadWritesNoMp3)
+{
+    ASSERT_TRUE(test::writeAll(file("junk.wav"), QByteArray(200, 'j')));
+    WaveFormat format24 = test::pcmFormat(44100, 2, 24);
+    ASSERT_TRUE(writeWav(file("wide.wav"), format24, QByteArray(600, '\1')));
+    for (const QString &wav : {QString(), file("missing.wav"), file("junk.wav"), file("wide.wav")}) {
+        EXPECT_TRUE(toMp3(wav).isEmpty());
+        EXPECT_FALSE(QFile::exists(wav + QStringLiteral(".mp3")));
+    }
+    EXPECT_EQ(m_sink.errors, (QStringList{QStringLiteral("Open File  Error"),
+                                          QStringLiteral("Open File %1 Error").arg(file("missing.wav")),
+                                          QStringLiteral("Open File %1 Error").arg(file("junk.wav")),
+                                          QStringLiteral("Open File %1 Error").arg(file("wide.wav"))}));
+}
+
+TEST_F(ConversionTest, CancelEndsWithAProperMp3)
+{
+    ASSERT_TRUE(writeWav(file("long.wav"), test::pcmFormat(44100, 2), test::sinePcm(44100, 2, 3.0, 440.0, 9000)));
+    WavToMp3Job job({file("long.wav")});
+    job.setBitrateKbps(128);
+    job.setOutputPath(file("long.mp3"));
+    m_sink.onTime = [&](int seconds) {
+        if (seconds >= 1)
+            job.cancel();
+    };
+    job.setSink(&m_sink);
+    job.run();
+    EXPECT_EQ(m_sink.ranges, std::vector<int>{3});
+    const test::DecodedMp3 mp3 = test::decodeMp3File(file("long.mp3"));
+    EXPECT_EQ(mp3.errors, 0);
+    EXPECT_NEAR(mp3.seconds(), 1.0, 0.1);
+}
+
+TEST(Mp3ToWavNameTest, LowerCasedTitleWithWavInTheFolder)
+{
+    Mp3ToWavJob job;
+    job.setOutputFolder(QStringLiteral("/out/F/"));
+    EXPECT_EQ(job.outputPathFor(QStringLiteral("/music/Talk.MP3")), QStringLiteral("/out/F/talk.Wav"));
+    EXPECT_EQ(job.outputPathFor(QStringLiteral("/Music/A.Live.Set.mp3")), QStringLiteral("/out/F/a.live.set.Wav"));
+    EXPECT_EQ(job.outputPathFor(QStringLiteral("NoDot")), QStringLiteral("/out/F/nodot.Wav"));
+    job.setOutputFolder(QStringLiteral("/out/G"));
+    EXPECT_EQ(job.outputPathFor(QStringLiteral("/m/x.mp3")), QStringLiteral("/out/G/x.Wav"));
+}
+
+TEST_F(ConversionTest, Mp3BecomesAWavOfTheDecodedSamples)
+{
+    const QString input = file("Talk.MP3");
+    ASSERT_TRUE(test::makeToneMp3(input, 1.0, 44100, 2, 128));
+    const QString out = m_folder.file(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    toWav({input}, out);
+
+    WaveFormat format;
+    const QByteArray data = readWavData(out + QStringLiteral("/talk.Wav"), &format);
+    EXPECT_EQ(format, test::pcmFormat(44100, 2));
+    EXPECT_EQ(format.avgBytesPerSec, 176400u);
+    EXPECT_EQ(format.blockAlign, 4);
+    const test::DecodedMp3 reference = test::decodeMp3File(input);
+    ASSERT_EQ(static_cast<std::size_t>(data.size()), reference.pcm.size() * 2);
+    EXPECT_EQ(std::memcmp(data.constData(), reference.pcm.data(), static_cast<std::size_t>(data.size())), 0);
+    EXPECT_EQ(m_sink.ranges, std::vector<int>{1});
+    EXPECT_TRUE(m_sink.errors.isEmpty());
+}
+
+TEST_F(ConversionTest, MonoMp3GivesMonoWav)
+{
+    ASSERT_TRUE(test::makeToneMp3(file("mono.mp3"), 0.5, 22050, 1, 64));
+    toWav({file("mono.mp3")}, m_folder.path());
+    WaveFormat format;
+    readWavData(file("mono.Wav"), &format);
+    EXPECT_EQ(format, test::pcmFormat(22050, 1));
+}
+
+TEST_F(ConversionTest, RoundTripKeepsLengthAndLevel)
+{
+    const QByteArray tone = test::sinePcm(44100, 2, 2.0, 440.0, 10000);
+    ASSERT_TRUE(writeWav(file("tone.wav"), test::pcmFormat(44100, 2), tone));
+    ASSERT_FALSE(toMp3(file("tone.wav"), 0, 0, 160).isEmpty());
+    toWav({file("tone.wav.mp3")}, m_folder.path());
+
+    const QByteArray back = readWavData(file("tone.wav.Wav"));
+    // The encoder adds its delay and pads to whole frames: at most a few frames more.
+    EXPECT_GE(back.size(), tone.size());
+    EXPECT_LE(back.size(), tone.size() + 3 * static_cast<qsizetype>(kStereoChunk));
+    auto level = [](const QByteArray &pcm, qsizetype from, qsizetype count) {
+        double sum = 0;
+        const auto *s = reinterpret_cast<const std::int16_t *>(pcm.constData());
+        for (qsizetype i = from; i < from + count; ++i)
+            sum += std::abs(s[i]);
+        return sum / static_cast<double>(count);
+    };
+    // The encoder itself leaves a 440 Hz tone about 5 % lower; the decoding side adds nothing.
+    const double original = level(tone, 44100, 88200);
+    EXPECT_NEAR(level(back, 44100, 88200), original, original * 0.08);
+    EXPECT_NEAR(level(back, 44100, 88200), test::decodeMp3File(file("tone.wav.mp3")).level(0.5, 1.5), 1.0);
+}
+
+TEST_F(ConversionTest, InputThatCannotBeOpenedKeepsAnExistingWav)
+{
+    ASSERT_TRUE(test::writeAll(file("gone.Wav"), QByteArray("keep me")));
+    ASSERT_TRUE(test::makeToneMp3(file("ok.mp3"), 0.3));
+    toWav({file("gone.mp3"), file("ok.mp3")}, m_folder.path());
+    EXPECT_EQ(test::readAll(file("gone.Wav")), QByteArray("keep me"));
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("gone.mp3"))});
+    EXPECT_EQ(m_sink.started, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(QFile::exists(file("ok.Wav")));
+}
+
+TEST_F(ConversionTest, UndecodableMp3WritesNoWav)
+{
+    ASSERT_TRUE(test::writeAll(file("empty.mp3"), QByteArray()));
+    ASSERT_TRUE(test::writeAll(file("text.mp3"), QByteArray(4000, 't')));
+    toWav({file("empty.mp3"), file("text.mp3")}, m_folder.path());
+    EXPECT_FALSE(QFile::exists(file("empty.Wav")));
+    EXPECT_FALSE(QFile::exists(file("text.Wav")));
+    EXPECT_TRUE(m_sink.errors.isEmpty());
+}
+
+TEST_F(ConversionTest, UnwritableFolderIsReported)
+{
+    ASSERT_TRUE(test::makeToneMp3(file("a.mp3"), 0.3));
+    const QString folder = file("no/such/folder");
+    toWav({file("a.mp3")}, folder);
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1/a.Wav Error").arg(folder)});
+}
+
+TEST_F(ConversionTest, CancelledWavIsClosedWithItsSizes)
+{
+    ASSERT_TRUE(test::makeToneMp3(file("long.mp3"), 3.0));
+    Mp3ToWavJob job({file("long.mp3")});
+    job.setOutputFolder(m_folder.path());
+    m_sink.onTime = [&](int seconds) {
+        if (seconds >= 1)
+            job.cancel();
+    };
+    job.setSink(&m_sink);
+    JobWorker worker(job);
+    worker.start();
+    worker.wait();
+    EXPECT_TRUE(m_sink.cancelled);
+
+    const QByteArray data = readWavData(file("long.Wav"));
+    EXPECT_EQ(data.size() % (1152 * 4), 0);
+    EXPECT_NEAR(static_cast<double>(data.size()) / 176400, 1.0, 0.05);
+    EXPECT_EQ(QFile(file("long.Wav")).size(), 56 + data.size());
+}
+
+} // namespace
+} // namespace sonavell
