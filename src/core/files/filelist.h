@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QItemSelectionModel>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+namespace sonavell {
+
+// The list of MP3 files every file operation works on: one row per file with its name, size,
+// playing time and folder. Selection lives here too, so the commands that act on the selected
+// rows work the same with or without a view. Belongs to the user-interface thread.
+class FileList : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { NameColumn, SizeColumn, TimeColumn, DirectoryColumn, ColumnCount };
+    using Row = std::array<QString, ColumnCount>;
+
+    // The outcome of a command that touches files on disk: it stops at the first failure.
+    struct FileResult
+    {
+        bool ok = true;
+        QString path;  // the file that failed
+        QString error; // the system's description of the failure
+    };
+
+    explicit FileList(QObject *parent = nullptr);
+
+    QItemSelectionModel *selectionModel() { return &m_selection; }
+
+    // Adds the file's row at the end, replacing a row of the same path; a file that cannot be
+    // measured gets no row.
+    bool addFile(const QString &path);
+    void removeSelectedRows();
+    void removeAllRows();
+    FileResult deleteSelectedFiles();
+    FileResult deleteAllFiles();
+    void selectAll();
+    void invertSelection();
+    void selectRow(int row, bool exclusive = true);
+    QString firstSelectedPath() const;
+    QString firstSelectedName() const;
+    int collectSelected(QStringList &paths) const;
+    void collectAll(QStringList &paths) const;
+    FileResult renameFirstSelected(const QString &newName);
+    // Renames the file of one row; the name passes through forceMp3Extension first.
+    FileResult renameRow(int row, const QString &editedName);
+    int refreshSelected();
+    void sortByColumn(int column);
+    // Moves the dragged row (or every selected row, when several are) to dropRow; -1 means the end.
+    void moveDraggedRows(int dragRow, int dropRow);
+    void restoreSaved();
+    void saveAll() const;
+
+    QString pathOfRow(int row) const;
+    const Row &row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+    std::vector<int> selectedRows() const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+    static QStringList headerTexts();
+
+Q_SIGNALS:
+    // A rename or delete failed; the window shows the description.
+    void fileError(const QString &path, const QString &description);
+
+private:
+    static bool measure(const QString &path, Row &row);
+    void insertRowAt(int position, const Row &row);
+    void removeRowAt(int position);
+
+    std::vector<Row> m_rows;
+    QItemSelectionModel m_selection;
+    int m_sortColumn = 0;
+    std::uint32_t m_sortDescending = 0; // one bit per column
+};
+
+// Keeps a typed ".mp3" (in any case) as it is; otherwise replaces a dotted four-character
+// ending by ".mp3", or appends ".mp3".
+QString forceMp3Extension(const QString &name);
+
+} // namespace sonavell

@@ -1,0 +1,287 @@
+#include "files/filelist.h"
+
+#include "encode/mp3encoder.h"
+#include "settings/recordersettings.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace sonavell {
+namespace {
+
+// One 72-byte frame of 8 kHz mono at 8 kbit/s (576 samples, 72 ms), from our encoder.
+QByteArray oneFrame()
+{
+    static const QByteArray frame = [] {
+        test::TempFolder folder;
+        Mp3Encoder encoder;
+        encoder.setFormat(WaveFormat{1, 1, 8000, 0, 0, 16, 0}.normalizedPcm());
+        encoder.setBitRate(8);
+        encoder.setPath(folder.file(QStringLiteral("frame.mp3")));
+        if (!encoder.start(0))
+            return QByteArray();
+        const QByteArray tone = test::sinePcm(8000, 1, 1.0, 300, 5000);
+        for (qsizetype at = 0; at + encoder.bytesPerChunk() <= static_cast<std::uint32_t>(tone.size());
+             at += encoder.bytesPerChunk())
+            encoder.encodeChunk(tone.constData() + at);
+        encoder.finish();
+        return test::readAll(encoder.path()).mid(72 * 4, 72);
+    }();
+    return frame;
+}
+
+// An MP3 that plays for at least `seconds` (whole frames of 72 ms).
+void writeMp3(const QString &path, double seconds)
+{
+    const auto frames = static_cast<qsizetype>(std::ceil(seconds / 0.072));
+    ASSERT_EQ(static_cast<std::uint8_t>(oneFrame().at(0)), 0xFF);
+    ASSERT_TRUE(test::writeAll(path, oneFrame().repeated(frames)));
+}
+
+class FileListTest : public ::testing::Test
+{
+protected:
+    QString mp3(const QString &name, double seconds = 1.0)
+    {
+        const QString path = m_folder.file(name);
+        writeMp3(path, seconds);
+        return path;
+    }
+    QStringList names() const
+    {
+        QStringList out;
+        for (int row = 0; row < m_list.rowCount(); ++row)
+            out << m_list.row(row)[FileList::NameColumn];
+        return out;
+    }
+    QStringList column(int column) const
+    {
+        QStringList out;
+        for (int row = 0; row < m_list.rowCount(); ++row)
+            out << m_list.row(row)[static_cast<std::size_t>(column)];
+        return out;
+    }
+    std::vector<int> selected() const { return m_list.selectedRows(); }
+
+    test::TempFolder m_folder;
+    FileList m_list;
+};
+
+TEST_F(FileListTest, RowShowsNameSizeTimeAndFolder)
+{
+    const QString path = mp3(QStringLiteral("b.mp3"), 125.0);
+    ASSERT_TRUE(m_list.addFile(path));
+    const FileList::Row &row = m_list.row(0);
+    EXPECT_EQ(row[FileList::NameColumn], QStringLiteral("b.mp3"));
+    EXPECT_EQ(row[FileList::SizeColumn], QStringLiteral("%1KB").arg(QFile(path).size() / 1024));
+    EXPECT_EQ(row[FileList::TimeColumn], QStringLiteral("2:05"));
+    EXPECT_EQ(row[FileList::DirectoryColumn], m_folder.path());
+    EXPECT_EQ(m_list.pathOfRow(0), path);
+
+    ASSERT_TRUE(test::writeAll(m_folder.file(QStringLiteral("small.mp3")), QByteArray(1023, '\0')));
+    ASSERT_TRUE(m_list.addFile(m_folder.file(QStringLiteral("small.mp3"))));
+    EXPECT_EQ(m_list.row(1)[FileList::SizeColumn], QStringLiteral("0KB"));
+    ASSERT_TRUE(m_list.addFile(mp3(QStringLiteral("short.mp3"), 59.0)));
+    EXPECT_EQ(m_list.row(2)[FileList::TimeColumn], QStringLiteral("0:59"));
+    EXPECT_EQ(FileList::headerTexts(),
+              (QStringList{QStringLiteral("File Name"), QStringLiteral("Size"), QStringLiteral("Time(m:s)"),
+                           QStringLiteral("Save Directory")}));
+}
+
+TEST_F(FileListTest, AddingAListedPathReplacesAndMovesItsRow)
+{
+    const QString a = mp3(QStringLiteral("a.mp3"));
+    m_list.addFile(a);
+    m_list.addFile(mp3(QStringLiteral("b.mp3")));
+    m_list.addFile(a);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("b.mp3"), QStringLiteral("a.mp3")}));
+
+    QFile::remove(a);
+    EXPECT_FALSE(m_list.addFile(a));
+    EXPECT_EQ(names(), QStringList{QStringLiteral("b.mp3")});
+}
+
+TEST_F(FileListTest, SortsNumbersAsNumbersAndFirstClickDescends)
+{
+    ASSERT_TRUE(test::writeAll(m_folder.file(QStringLiteral("nine.mp3")), QByteArray(9 * 1024, '\0')));
+    ASSERT_TRUE(test::writeAll(m_folder.file(QStringLiteral("ten.mp3")), QByteArray(10 * 1024, '\0')));
+    m_list.addFile(m_folder.file(QStringLiteral("ten.mp3")));
+    m_list.addFile(m_folder.file(QStringLiteral("nine.mp3")));
+    m_list.sortByColumn(FileList::SizeColumn);
+    EXPECT_EQ(column(FileList::SizeColumn), (QStringList{QStringLiteral("10KB"), QStringLiteral("9KB")}));
+    m_list.sortByColumn(FileList::SizeColumn);
+    EXPECT_EQ(column(FileList::SizeColumn), (QStringList{QStringLiteral("9KB"), QStringLiteral("10KB")}));
+
+    m_list.removeAllRows();
+    m_list.addFile(mp3(QStringLiteral("ten-minutes.mp3"), 600.0));
+    m_list.addFile(mp3(QStringLiteral("almost.mp3"), 599.0));
+    m_list.sortByColumn(FileList::TimeColumn); // its own first click: descending
+    EXPECT_EQ(column(FileList::TimeColumn), (QStringList{QStringLiteral("10:00"), QStringLiteral("9:59")}));
+    m_list.sortByColumn(FileList::TimeColumn);
+    EXPECT_EQ(column(FileList::TimeColumn), (QStringList{QStringLiteral("9:59"), QStringLiteral("10:00")}));
+
+    m_list.sortByColumn(FileList::NameColumn);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("ten-minutes.mp3"), QStringLiteral("almost.mp3")}));
+}
+
+TEST_F(FileListTest, NamesSortByteWiseAndKeepTheSelection)
+{
+    for (const char *name : {"b.mp3", "B.mp3", "a.mp3", "ab.mp3"})
+        m_list.addFile(mp3(QString::fromLatin1(name)));
+    m_list.selectRow(0); // b.mp3
+    m_list.sortByColumn(FileList::NameColumn);
+    m_list.sortByColumn(FileList::NameColumn);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("B.mp3"), QStringLiteral("a.mp3"), QStringLiteral("ab.mp3"),
+                                    QStringLiteral("b.mp3")}));
+    EXPECT_EQ(m_list.firstSelectedName(), QStringLiteral("b.mp3"));
+}
+
+TEST_F(FileListTest, DraggingOneRowDownLandsAboveTheDropRow)
+{
+    for (int i = 0; i < 5; ++i)
+        m_list.addFile(mp3(QStringLiteral("%1.mp3").arg(i)));
+    m_list.selectRow(0);
+    m_list.moveDraggedRows(0, 3);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("0.mp3"),
+                                    QStringLiteral("3.mp3"), QStringLiteral("4.mp3")}));
+    EXPECT_EQ(selected(), std::vector<int>{2});
+
+    m_list.selectRow(4);
+    m_list.moveDraggedRows(4, 0);
+    EXPECT_EQ(names().front(), QStringLiteral("4.mp3"));
+}
+
+TEST_F(FileListTest, DraggingSeveralRowsToEmptySpaceMovesThemToTheEndInOrder)
+{
+    for (int i = 0; i < 5; ++i)
+        m_list.addFile(mp3(QStringLiteral("%1.mp3").arg(i)));
+    m_list.selectRow(0);
+    m_list.selectRow(2, false);
+    m_list.selectRow(3, false);
+    m_list.moveDraggedRows(0, -1);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("4.mp3"), QStringLiteral("0.mp3"),
+                                    QStringLiteral("2.mp3"), QStringLiteral("3.mp3")}));
+    EXPECT_EQ(selected(), (std::vector<int>{2, 3, 4}));
+
+    m_list.selectRow(0);
+    m_list.selectRow(1, false);
+    m_list.moveDraggedRows(0, 3); // 1.mp3 and 4.mp3 land before what was row 3
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("0.mp3"), QStringLiteral("1.mp3"), QStringLiteral("4.mp3"),
+                                    QStringLiteral("2.mp3"), QStringLiteral("3.mp3")}));
+}
+
+TEST_F(FileListTest, SelectionCommands)
+{
+    for (int i = 0; i < 3; ++i)
+        m_list.addFile(mp3(QStringLiteral("%1.mp3").arg(i)));
+    QStringList paths;
+    EXPECT_EQ(m_list.collectSelected(paths), 0);
+    EXPECT_TRUE(m_list.firstSelectedPath().isEmpty());
+    m_list.selectRow(1);
+    m_list.invertSelection();
+    EXPECT_EQ(selected(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(m_list.collectSelected(paths), 2);
+    EXPECT_EQ(paths, (QStringList{m_folder.file(QStringLiteral("0.mp3")), m_folder.file(QStringLiteral("2.mp3"))}));
+    m_list.selectAll();
+    EXPECT_EQ(selected(), (std::vector<int>{0, 1, 2}));
+    m_list.removeSelectedRows();
+    EXPECT_EQ(m_list.rowCount(), 0);
+    EXPECT_TRUE(QFile::exists(m_folder.file(QStringLiteral("1.mp3"))));
+}
+
+TEST_F(FileListTest, DeletingFilesStopsAtTheFirstFailure)
+{
+    for (int i = 0; i < 3; ++i)
+        m_list.addFile(mp3(QStringLiteral("%1.mp3").arg(i)));
+    EXPECT_TRUE(m_list.deleteSelectedFiles().ok); // nothing selected: nothing happens
+    EXPECT_EQ(m_list.rowCount(), 3);
+
+    QFile::remove(m_folder.file(QStringLiteral("1.mp3")));
+    m_list.selectAll();
+    QSignalSpy errors(&m_list, &FileList::fileError);
+    const FileList::FileResult result = m_list.deleteSelectedFiles();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.path, m_folder.file(QStringLiteral("1.mp3")));
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_EQ(errors.count(), 1);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3")}));
+    EXPECT_FALSE(QFile::exists(m_folder.file(QStringLiteral("0.mp3"))));
+
+    // Deleting all keeps every row when one file fails, even those whose file is gone.
+    EXPECT_FALSE(m_list.deleteAllFiles().ok);
+    EXPECT_EQ(m_list.rowCount(), 2);
+    m_list.removeAllRows();
+    m_list.addFile(mp3(QStringLiteral("x.mp3")));
+    EXPECT_TRUE(m_list.deleteAllFiles().ok);
+    EXPECT_EQ(m_list.rowCount(), 0);
+    EXPECT_FALSE(QFile::exists(m_folder.file(QStringLiteral("x.mp3"))));
+}
+
+TEST_F(FileListTest, InPlaceRenameForcesTheMp3Extension)
+{
+    m_list.addFile(mp3(QStringLiteral("take1.mp3")));
+    EXPECT_TRUE(m_list.setData(m_list.index(0, FileList::NameColumn), QStringLiteral("take2")));
+    EXPECT_EQ(names(), QStringList{QStringLiteral("take2.mp3")});
+    EXPECT_TRUE(QFile::exists(m_folder.file(QStringLiteral("take2.mp3"))));
+    EXPECT_TRUE(m_list.setData(m_list.index(0, FileList::NameColumn), QStringLiteral("Take2.MP3")));
+    EXPECT_EQ(names(), QStringList{QStringLiteral("Take2.MP3")});
+    EXPECT_TRUE(QFile::exists(m_folder.file(QStringLiteral("Take2.MP3"))));
+    EXPECT_FALSE(m_list.setData(m_list.index(0, FileList::NameColumn), QString()));
+    EXPECT_EQ(names(), QStringList{QStringLiteral("Take2.MP3")});
+
+    // A name already taken fails and leaves the row as it was.
+    mp3(QStringLiteral("other.mp3"));
+    EXPECT_FALSE(m_list.setData(m_list.index(0, FileList::NameColumn), QStringLiteral("other")));
+    EXPECT_EQ(names(), QStringList{QStringLiteral("Take2.MP3")});
+}
+
+TEST_F(FileListTest, SavedListComesBackWithoutVanishedFiles)
+{
+    m_list.addFile(mp3(QStringLiteral("keep.mp3")));
+    m_list.addFile(mp3(QStringLiteral("gone.mp3")));
+    m_list.saveAll();
+    QFile::remove(m_folder.file(QStringLiteral("gone.mp3")));
+    FileList restored;
+    restored.restoreSaved();
+    ASSERT_EQ(restored.rowCount(), 1);
+    EXPECT_EQ(restored.pathOfRow(0), m_folder.file(QStringLiteral("keep.mp3")));
+    settings().setFileList({});
+}
+
+TEST_F(FileListTest, RefreshMeasuresSelectedFilesAgain)
+{
+    const QString path = mp3(QStringLiteral("grow.mp3"), 10.0);
+    m_list.addFile(path);
+    writeMp3(path, 70.0);
+    m_list.selectAll();
+    EXPECT_EQ(m_list.refreshSelected(), 1);
+    EXPECT_EQ(m_list.row(0)[FileList::TimeColumn], QStringLiteral("1:10"));
+}
+
+struct ExtensionCase
+{
+    const char *typed;
+    const char *result;
+};
+
+class ForceMp3Extension : public ::testing::TestWithParam<ExtensionCase>
+{
+};
+
+TEST_P(ForceMp3Extension, KeepsOrReplacesTheEnding)
+{
+    EXPECT_EQ(forceMp3Extension(QString::fromUtf8(GetParam().typed)), QString::fromUtf8(GetParam().result));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ForceMp3Extension,
+                         ::testing::Values(ExtensionCase{"song.wav", "song.mp3"}, ExtensionCase{"song", "song.mp3"},
+                                           ExtensionCase{"Song.MP3", "Song.MP3"},
+                                           ExtensionCase{"tune.ab", "tune.ab.mp3"}, ExtensionCase{"abc", "abc.mp3"},
+                                           ExtensionCase{".ab", ".mp3"}, ExtensionCase{"", ".mp3"}),
+                         [](const auto &info) { return std::to_string(info.index); });
+
+} // namespace
+} // namespace sonavell
