@@ -1,0 +1,37 @@
+#include "record/silencedetector.h"
+
+#include "settings/recordersettings.h"
+#include "settings/silencetest.h"
+
+#include <algorithm>
+
+namespace sonavell {
+
+SilenceDetector::Action SilenceDetector::onBuffer(const std::int16_t *samples, std::uint32_t byteCount)
+{
+    if (byteCount == 0)
+        return Action::None;
+    const std::int32_t level = bufferLevel(samples, byteCount);
+    m_silentBytes += byteCount;
+    m_levelSum += level;
+    // The mean level of the buffers since the last sound.
+    const auto average = static_cast<std::int32_t>(m_levelSum / (m_silentBytes / byteCount));
+    if (!isSilent(average)) {
+        m_silentBytes = 0;
+        m_levelSum = 0;
+        m_heard = true;
+        return Action::None;
+    }
+    const RecorderSettings &current = settings();
+    const bool newFile = current.silenceAction() == 1;
+    const int limit = newFile ? current.newFileAfterSeconds() : current.stopAfterSeconds();
+    const auto bytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_silentBytes, UINT32_MAX));
+    if (limit < silentSeconds(m_format, bytes) && current.silenceEnabled() && m_heard) {
+        m_silentBytes = 0;
+        m_levelSum = 0;
+        return newFile ? Action::NewFile : Action::Stop;
+    }
+    return Action::None;
+}
+
+} // namespace sonavell

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "settings/waveformat.h"
+
+#include <cstdint>
+
+namespace sonavell {
+
+// The long-silence rule of a recording: after sound has been heard, a silent stretch longer
+// than the settings' limit asks for the recording to stop or to go on in a new file. One per
+// recording; fed on the capture callback thread with every buffer that is not paused. The
+// silence settings are read live at every buffer.
+class SilenceDetector
+{
+public:
+    enum class Action { None, Stop, NewFile };
+
+    explicit SilenceDetector(const WaveFormat &format) : m_format(format) {}
+
+    Action onBuffer(const std::int16_t *samples, std::uint32_t byteCount);
+    bool hasHeardSound() const { return m_heard; }
+
+private:
+    WaveFormat m_format;
+    std::uint64_t m_silentBytes = 0; // 64-bit: a silent start may last for many hours
+    std::int64_t m_levelSum = 0;
+    bool m_heard = false;
+};
+
+} // namespace sonavell

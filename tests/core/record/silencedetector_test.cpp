@@ -1,0 +1,97 @@
+#include "record/silencedetector.h"
+
+#include "settings/recordersettings.h"
+#include "settings/silencetest.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace sonavell {
+namespace {
+
+class SilenceDetectorTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved = settings();
+        settings().setSilenceEnabled(true);
+        settings().setSensitivity(500);
+        settings().setSilenceAction(0);
+        settings().setStopAfterSeconds(5);
+        settings().setNewFileAfterSeconds(2);
+        recordLevel = 0;
+        format = format.normalizedPcm(); // 44100 Hz stereo 16-bit
+    }
+    void TearDown() override { settings() = saved; }
+
+    // Feeds buffers of 4608 bytes until the detector acts; returns the number fed (0: never).
+    int buffersUntilAction(SilenceDetector &detector, int limit, SilenceDetector::Action *action = nullptr)
+    {
+        for (int i = 1; i <= limit; ++i) {
+            const SilenceDetector::Action result = detector.onBuffer(quiet.data(), 4608);
+            if (result != SilenceDetector::Action::None) {
+                if (action)
+                    *action = result;
+                return i;
+            }
+        }
+        return 0;
+    }
+
+    RecorderSettings saved;
+    WaveFormat format;
+    std::vector<std::int16_t> quiet = std::vector<std::int16_t>(2304, 0);
+    std::vector<std::int16_t> loud = std::vector<std::int16_t>(2304, 8000);
+};
+
+TEST_F(SilenceDetectorTest, StopsOnTheBufferThatMakesSixSilentSeconds)
+{
+    SilenceDetector detector(format);
+    EXPECT_EQ(detector.onBuffer(loud.data(), 4608), SilenceDetector::Action::None);
+    SilenceDetector::Action action{};
+    // 882000 bytes (5 s) are 191.4 buffers; 6 s (1058400 bytes) are reached with buffer 230.
+    EXPECT_EQ(buffersUntilAction(detector, 400, &action), 230);
+    EXPECT_EQ(action, SilenceDetector::Action::Stop);
+}
+
+TEST_F(SilenceDetectorTest, NewFileUsesItsOwnLimitAndStartsCountingAgain)
+{
+    settings().setSilenceAction(1);
+    SilenceDetector detector(format);
+    detector.onBuffer(loud.data(), 4608);
+    SilenceDetector::Action action{};
+    const int first = buffersUntilAction(detector, 400, &action);
+    EXPECT_EQ(first, 115); // 3 s = 529200 bytes: buffer 115 (529920)
+    EXPECT_EQ(action, SilenceDetector::Action::NewFile);
+    EXPECT_EQ(buffersUntilAction(detector, 400), 115);
+}
+
+TEST_F(SilenceDetectorTest, SilenceFromTheStartNeverActs)
+{
+    SilenceDetector detector(format);
+    EXPECT_EQ(buffersUntilAction(detector, 2000), 0);
+    EXPECT_FALSE(detector.hasHeardSound());
+}
+
+TEST_F(SilenceDetectorTest, DisabledDetectorNeverActs)
+{
+    settings().setSilenceEnabled(false);
+    SilenceDetector detector(format);
+    detector.onBuffer(loud.data(), 4608);
+    EXPECT_EQ(buffersUntilAction(detector, 2000), 0);
+}
+
+TEST_F(SilenceDetectorTest, SoundInTheStretchRestartsTheCount)
+{
+    SilenceDetector detector(format);
+    detector.onBuffer(loud.data(), 4608);
+    EXPECT_EQ(buffersUntilAction(detector, 200), 0);
+    // The mean over the stretch decides: one loud buffer among 200 quiet ones is not enough.
+    detector.onBuffer(loud.data(), 4608);
+    EXPECT_EQ(buffersUntilAction(detector, 400), 29); // 201 + 29 buffers pass 6 s
+}
+
+} // namespace
+} // namespace sonavell
