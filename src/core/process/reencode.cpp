@@ -6,6 +6,7 @@
 #include "process/replacementfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -52,6 +53,11 @@ bool reencodeFile(BatchJob &job, const QString &path, int bitrateKbps, float vol
     image.truncate(layout.audioEnd);
     image.remove(0, layout.audioBegin);
 
+    // Replacing by rename would get past a write-protected file: it is refused as opening it would be.
+    if (!QFileInfo(path).isWritable()) {
+        job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));
+        return false;
+    }
     ReplacementFile output(path);
     if (!output.isValid()) {
         job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));

@@ -1,6 +1,7 @@
 #include "process/replacementfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -9,7 +10,11 @@ namespace sonavell {
 
 ReplacementFile::ReplacementFile(const QString &target) : m_target(target)
 {
-    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
+    // Through a symbolic link the file it points to is replaced, not the link.
+    const QString resolved = QFileInfo(target).canonicalFilePath();
+    if (!resolved.isEmpty())
+        m_target = resolved;
+    QTemporaryFile file(m_target + QStringLiteral(".XXXXXX"));
     file.setAutoRemove(false);
     if (file.open())
         m_path = file.fileName();

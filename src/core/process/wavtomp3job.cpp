@@ -37,8 +37,8 @@ void WavToMp3Job::processFile(const QString &path)
     format = format.normalizedPcm();
 
     // Times are whole seconds of the WAV data.
-    const std::uint32_t inputBytesPerSec = input.samplesPerSec * input.channels * input.bitsPerSample / 8;
-    const std::uint32_t inputBlock = input.channels * input.bitsPerSample / 8;
+    const std::uint64_t inputBytesPerSec = std::uint64_t(input.samplesPerSec) * input.channels * input.bitsPerSample / 8;
+    const std::uint32_t inputBlock = input.channels * input.bitsPerSample / 8u;
     sink().timeRange(static_cast<int>(wave.dataSize() / inputBytesPerSec));
 
     Mp3Encoder encoder;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,32 @@ TEST_F(ReencodeTest, InputsThatCannotBeOpenedAreReportedAndSkipped)
     EXPECT_EQ(m_sink.finishedCount, 1);
     EXPECT_FALSE(m_sink.cancelled);
     EXPECT_TRUE(folderEntries(m_folder).isEmpty());
+}
+
+TEST_F(ReencodeTest, ThroughALinkTheLinkedFileIsRewritten)
+{
+    const QString path = makeTone("real.mp3", 1.0);
+    const QString link = m_folder.file(QStringLiteral("link.mp3"));
+    ASSERT_TRUE(QFile::link(path, link));
+    ReencodeJob job({link}, 32, 1.0f);
+    runJob(job);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), path);
+    EXPECT_EQ(test::decodeMp3File(path).bitRates, std::set<int>{32});
+    EXPECT_EQ(folderEntries(m_folder), (QStringList{QStringLiteral("link.mp3"), QStringLiteral("real.mp3")}));
+}
+
+TEST_F(ReencodeTest, WriteProtectedFileIsLeftAlone)
+{
+    const QString path = makeTone("locked.mp3", 1.0);
+    const QByteArray original = test::readAll(path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
+    if (QFileInfo(path).isWritable())
+        GTEST_SKIP() << "running with rights that ignore file modes";
+    ReencodeJob job({path}, 32, 1.0f);
+    runJob(job);
+    EXPECT_EQ(test::readAll(path), original);
+    EXPECT_EQ(m_sink.errors.size(), 1);
+    EXPECT_EQ(folderEntries(m_folder), QStringList{QStringLiteral("locked.mp3")});
 }
 
 struct UndecodableCase
