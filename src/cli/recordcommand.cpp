@@ -1,0 +1,319 @@
+// sonavell-cli record: records from an ALSA capture device into an MP3 file through the same
+// capture engine and encoder as the recorder window.
+
+#include "cli/clicommand.h"
+
+#include "encode/mp3encoder.h"
+#include "platform/alsaaudioinput.h"
+#include "record/captureengine.h"
+#include "record/silencedetector.h"
+#include "settings/recordersettings.h"
+
+#include <QFile>
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace sonavell::cli {
+namespace {
+
+struct RecordOptions
+{
+    QString device = QStringLiteral("default");
+    QString alsaConfig; // a file with an ALSA configuration to look the device up in
+    std::optional<int> seconds;
+    std::optional<int> bitRate;
+    std::optional<int> rate;
+    std::optional<int> channels;
+    QString output;
+};
+
+bool parseNumber(const QString &text, int minimum, int maximum, int *value)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    return ok && *value >= minimum && *value <= maximum;
+}
+
+// Returns an error text, empty on success.
+QString parse(const QStringList &args, RecordOptions &options)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        auto value = [&](QString *out) {
+            if (i + 1 >= args.size())
+                return false;
+            *out = args[++i];
+            return true;
+        };
+        QString text;
+        int number = 0;
+        if (arg == QStringLiteral("--device")) {
+            if (!value(&options.device) || options.device.isEmpty())
+                return QStringLiteral("--device needs a PCM name");
+        } else if (arg == QStringLiteral("--alsa-config")) {
+            if (!value(&options.alsaConfig))
+                return QStringLiteral("--alsa-config needs a file");
+        } else if (arg == QStringLiteral("--seconds")) {
+            if (!value(&text) || !parseNumber(text, 1, 1000000000, &number))
+                return QStringLiteral("--seconds needs a whole number of seconds, at least 1");
+            options.seconds = number;
+        } else if (arg == QStringLiteral("--bitrate")) {
+            const auto &table = RecorderSettings::kBitRates;
+            if (!value(&text) || !parseNumber(text, 1, 1000, &number)
+                || std::find(table.begin(), table.end(), number) == table.end())
+                return QStringLiteral("--bitrate must be one of 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160");
+            options.bitRate = number;
+        } else if (arg == QStringLiteral("--rate")) {
+            const auto &table = RecorderSettings::kSampleRates;
+            if (!value(&text) || !parseNumber(text, 1, 1000000, &number)
+                || std::find(table.begin(), table.end(), number) == table.end())
+                return QStringLiteral("--rate must be 8000, 11025, 22050 or 44100");
+            options.rate = number;
+        } else if (arg == QStringLiteral("--channels")) {
+            if (!value(&text) || !parseNumber(text, 1, 2, &number))
+                return QStringLiteral("--channels must be 1 or 2");
+            options.channels = number;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            return QStringLiteral("unknown option %1").arg(arg);
+        } else if (options.output.isEmpty()) {
+            options.output = arg;
+        } else {
+            return QStringLiteral("only one output file can be given");
+        }
+    }
+    if (options.output.isEmpty())
+        return QStringLiteral("no output file given");
+    return {};
+}
+
+// What ends or splits the current file; shared between the capture callback thread, the
+// signal thread and the main thread.
+class RecordState
+{
+public:
+    enum class Reason { None, Interrupted, TimeUp, SilenceStop, SilenceNewFile, DeviceLost };
+
+    void finish(Reason reason)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_reason == Reason::None)
+                m_reason = reason;
+        }
+        m_changed.notify_all();
+    }
+    Reason wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_reason != Reason::None; });
+        return m_reason;
+    }
+    // A new file starts with no reason; an interrupt stays.
+    void next()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_reason != Reason::Interrupted)
+            m_reason = Reason::None;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Reason m_reason = Reason::None;
+};
+
+// Runs on the capture callback thread.
+class CliListener : public CaptureListener
+{
+public:
+    CliListener(CaptureEngine &engine, RecordState &state, const WaveFormat &format, std::uint64_t byteLimit,
+                std::uint64_t bytesBefore)
+        : m_engine(engine), m_state(state), m_detector(format), m_byteLimit(byteLimit), m_bytes(bytesBefore)
+    {
+    }
+
+    void onBuffer(const std::int16_t *samples, std::uint32_t byteCount, bool) override
+    {
+        m_bytes += byteCount;
+        if (m_byteLimit && m_bytes >= m_byteLimit) {
+            // Later buffers must not reach the file while the main thread gets round to stopping.
+            if (!m_engine.isPaused())
+                m_engine.togglePause();
+            m_state.finish(RecordState::Reason::TimeUp);
+            return;
+        }
+        switch (m_detector.onBuffer(samples, byteCount)) {
+        case SilenceDetector::Action::None:
+            break;
+        case SilenceDetector::Action::Stop:
+            m_state.finish(RecordState::Reason::SilenceStop);
+            break;
+        case SilenceDetector::Action::NewFile:
+            m_state.finish(RecordState::Reason::SilenceNewFile);
+            break;
+        }
+    }
+    void onDeviceLost() override { m_state.finish(RecordState::Reason::DeviceLost); }
+
+private:
+    CaptureEngine &m_engine;
+    RecordState &m_state;
+    SilenceDetector m_detector;
+    const std::uint64_t m_byteLimit;
+    std::uint64_t m_bytes;
+};
+
+// Turns Ctrl+C and termination into an orderly stop. The signals are blocked in every thread
+// and taken by a thread of their own, which may use ordinary locks.
+class SignalWatch
+{
+public:
+    explicit SignalWatch(RecordState &state)
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
+        m_thread = std::thread([set, &state] {
+            int signal = 0;
+            while (sigwait(&set, &signal) == 0) {
+                if (signal == SIGUSR1)
+                    return;
+                state.finish(RecordState::Reason::Interrupted);
+            }
+        });
+    }
+    ~SignalWatch()
+    {
+        pthread_kill(m_thread.native_handle(), SIGUSR1);
+        m_thread.join();
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+
+private:
+    sigset_t m_previous;
+    std::thread m_thread;
+};
+
+// OUT.mp3, then OUT001.mp3, OUT002.mp3 for the files a long silence starts.
+QString splitName(const QString &output, int index)
+{
+    if (index == 0)
+        return output;
+    QString base = output;
+    if (base.right(4).toLower() == QStringLiteral(".mp3"))
+        base.chop(4);
+    return base + QStringLiteral("%1.mp3").arg(index, 3, 10, QLatin1Char('0'));
+}
+
+int runRecord(const QStringList &args)
+{
+    RecordOptions options;
+    if (const QString error = parse(args, options); !error.isEmpty()) {
+        std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(error));
+        printUsage();
+        return 2;
+    }
+    QByteArray config;
+    if (!options.alsaConfig.isEmpty()) {
+        QFile file(options.alsaConfig);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "sonavell-cli record: cannot read %s\n", qPrintable(options.alsaConfig));
+            return 1;
+        }
+        config = file.readAll();
+    }
+
+    // Flags override the settings store for this run only; nothing is written back.
+    WaveFormat format = settings().recordFormat();
+    if (options.rate)
+        format.samplesPerSec = static_cast<std::uint32_t>(*options.rate);
+    if (options.channels)
+        format.channels = static_cast<std::uint16_t>(*options.channels);
+    format = format.normalizedPcm();
+    const int bitRate = options.bitRate.value_or(settings().bitRate());
+    const std::uint64_t byteLimit = options.seconds ? std::uint64_t(*options.seconds) * format.avgBytesPerSec : 0;
+
+    RecordState state;
+    SignalWatch signalWatch(state);
+    AlsaAudioInput input(options.device, config);
+    std::uint64_t bytesSoFar = 0;
+    std::uint64_t overruns = 0;
+    std::uint64_t lostMs = 0;
+    int exitCode = 0;
+    for (int fileIndex = 0;; ++fileIndex) {
+        const QString path = splitName(options.output, fileIndex);
+        CaptureEngine engine(input);
+        engine.setRecordFormat(format);
+        engine.setBitRate(bitRate);
+        CliListener listener(engine, state, format, byteLimit, bytesSoFar);
+        engine.setListener(&listener);
+        if (!engine.open(path) || !engine.start()) {
+            std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(engine.failureText()));
+            const bool created = engine.failure() != CaptureEngine::Failure::FileNotCreatable
+                                 && engine.failure() != CaptureEngine::Failure::NoDevice;
+            engine.setListener(nullptr);
+            engine.stop();
+            engine.close();
+            if (created)
+                QFile::remove(path);
+            return 1;
+        }
+        std::printf("Recording %s from \"%s\": %u Hz, %u channel(s), %d kbit/s. Ctrl+C stops.\n", qPrintable(path),
+                    qPrintable(options.device), format.samplesPerSec, unsigned(format.channels), bitRate);
+        std::fflush(stdout);
+
+        const RecordState::Reason reason = state.wait();
+        engine.setListener(nullptr);
+        engine.stop();
+        const bool encoderFailed = engine.encoder() && engine.encoder()->hasFailed();
+        const QString encoderError = encoderFailed ? Mp3Encoder::errorText(engine.encoder()->error()) : QString();
+        const std::uint64_t fileBytes = engine.totalBytes();
+        overruns += engine.overrunCount();
+        lostMs += engine.lostMilliseconds();
+        const QString deviceError = engine.failureText();
+        engine.close();
+        bytesSoFar += fileBytes;
+        std::printf("Recorded %s to %s\n", qPrintable(CaptureEngine::elapsedText(format, fileBytes)), qPrintable(path));
+
+        if (encoderFailed) {
+            std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(encoderError));
+            exitCode = 1;
+            break;
+        }
+        if (reason == RecordState::Reason::DeviceLost) {
+            std::fprintf(stderr, "sonavell-cli record: the capture device went away (%s); the file holds what was captured\n",
+                         qPrintable(deviceError));
+            exitCode = 1;
+            break;
+        }
+        if (reason != RecordState::Reason::SilenceNewFile)
+            break;
+        state.next();
+    }
+    std::printf("Overruns: %llu\n", static_cast<unsigned long long>(overruns));
+    if (lostMs > 0)
+        std::printf("Audio lost without an overrun: %llu ms\n", static_cast<unsigned long long>(lostMs));
+    return exitCode;
+}
+
+const CommandRegistration registration({
+    "record",
+    "[--device NAME] [--alsa-config FILE] [--seconds N] [--bitrate K] [--rate HZ] [--channels 1|2] OUT.mp3",
+    "Record from an ALSA capture device (default \"default\") into OUT.mp3 until N seconds are captured or "
+    "Ctrl+C; the silence settings apply. --alsa-config looks NAME up in that configuration file.",
+    runRecord,
+});
+
+} // namespace
+} // namespace sonavell::cli
