@@ -24,7 +24,9 @@ const unsigned char *FrameReader::peek(qint64 count, qint64 &available)
 {
     count = std::clamp<qint64>(count, 0, kMaxWindow);
     const qint64 bufferEnd = m_bufferStart + m_bufferLength;
-    if (m_pos < m_bufferStart || m_pos + count > bufferEnd)
+    const bool inside = m_pos >= m_bufferStart && m_pos <= bufferEnd;
+    // A window that already reaches the end has nothing more to read.
+    if (!inside || (m_pos + count > bufferEnd && bufferEnd < m_end))
         fill(count);
     available = std::clamp<qint64>(m_bufferStart + m_bufferLength - m_pos, 0, count);
     return available > 0 ? m_buffer.data() + (m_pos - m_bufferStart) : nullptr;
@@ -45,7 +47,7 @@ void FrameReader::fill(qint64 count)
     if (m_pos >= m_end)
         return;
 
-    const qint64 want = std::min(std::max(count, m_readSize), kMaxWindow);
+    const qint64 want = std::min({std::max(count, m_readSize), kMaxWindow, m_end - m_bufferStart});
     if (qint64(m_buffer.size()) < want)
         m_buffer.resize(size_t(want));
     m_readSize = std::min(m_readSize * 2, kMaxWindow);

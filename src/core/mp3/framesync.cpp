@@ -85,7 +85,8 @@ bool findFrameSync(QIODevice &file, std::uint32_t &header, qint64 skipBytes)
 {
     FrameReader reader(file);
     const bool found = findFrameSync(reader, header, skipBytes);
-    file.seek(reader.pos());
+    // Past the end means at the end; some devices refuse to seek further.
+    file.seek(std::min(reader.pos(), file.size()));
     return found;
 }
 

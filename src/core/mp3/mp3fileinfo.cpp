@@ -18,7 +18,8 @@ namespace sonavell {
 
 namespace {
 
-// Copied frames are gathered here and written in large blocks.
+// Copied frames are gathered here and written in blocks of up to this size; the buffer grows
+// only as far as a cut needs.
 constexpr qint64 kCopyBufferSize = 4096000;
 
 class FrameSink
@@ -27,7 +28,6 @@ public:
     explicit FrameSink(QFile &file)
         : m_file(file)
     {
-        m_buffer.reserve(size_t(kCopyBufferSize));
     }
 
     bool append(const unsigned char *bytes, int count)
