@@ -4,6 +4,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace sonavell::test {
 

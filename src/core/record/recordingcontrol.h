@@ -1,0 +1,108 @@
+#pragma once
+
+#include "record/captureengine.h"
+#include "settings/waveformat.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace sonavell {
+
+class AudioInput;
+class RecordingListener;
+
+// What the recording control needs of the main window. Called on the user-interface thread.
+class RecordingView
+{
+public:
+    virtual ~RecordingView() = default;
+    virtual QString recordFileText() const = 0;
+    virtual void setRecordFileText(const QString &text) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool confirmReplace(const QString &question) = 0;
+    // Record disabled and Pause enabled while recording, the other way round when idle.
+    virtual void setRecordingState(bool recording) = 0;
+    virtual void setPauseText(const QString &text) = 0;
+    virtual void setTitle(const QString &title) = 0;
+    virtual void showError(const QString &message) = 0;
+    virtual void addFile(const QString &path) = 0;
+};
+
+// Record, Pause and Stop of the main window: names the recording by date and time, gives it its
+// final name at Stop and hands it to the file list, and continues in numbered files when the
+// silence detector asks for it. Owns at most one capture engine; "recording" means it exists.
+//
+// Everything but the request*/report* calls runs on the user-interface thread; those run on the
+// capture callback thread and reach this object through queued signals.
+class RecordingControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The input device and the view are not owned and must outlive the control.
+    RecordingControl(AudioInput &input, RecordingView &view, QObject *parent = nullptr);
+    ~RecordingControl() override;
+
+    // The Record button or command: numbering starts again, then Start.
+    void record();
+    void togglePause();
+    void stop();
+    // Stop, then Start again into the next numbered file.
+    void splitOnSilence();
+
+    bool isRecording() const { return m_engine != nullptr; }
+    bool isPaused() const { return m_engine && m_engine->isPaused(); }
+    int splitCount() const { return m_splitCount; }
+    // The running engine, for the waveform strip; null when idle.
+    const CaptureEngine *engine() const { return m_engine.get(); }
+    // The format of the current (or last) recording.
+    const WaveFormat &recordFormat() const { return m_format; }
+
+    // The local time a recording is named after; replaceable for tests.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+    // The largest sample of a buffer as a magnitude; -32768 counts as 32768.
+    static int bufferPeak(const std::int16_t *samples, std::uint32_t byteCount);
+
+    // Capture callback thread.
+    void requestStop() { Q_EMIT stopRequested(); }
+    void requestSplit() { Q_EMIT splitRequested(); }
+    void requestStopWithError(const QString &message) { Q_EMIT stopWithErrorRequested(message); }
+    void requestStripRedraw() { Q_EMIT stripRedrawRequested(); }
+    void reportBuffer(const std::int16_t *samples, std::uint32_t byteCount, const QString &elapsed)
+    {
+        Q_EMIT bufferRecorded(bufferPeak(samples, byteCount), elapsed);
+    }
+
+Q_SIGNALS:
+    // Emitted on the capture callback thread; connect queued.
+    void bufferRecorded(int peak, const QString &elapsed);
+    void stripRedrawRequested();
+    // Emitted after every Start and Stop, on the user-interface thread.
+    void recordingChanged(bool recording);
+
+    // Internal: carry listener requests over to the user-interface thread.
+    void stopRequested();
+    void splitRequested();
+    void stopWithErrorRequested(const QString &message);
+
+private:
+    void start();
+    void stopWithError(const QString &message);
+    QString finalTarget() const;
+
+    AudioInput &m_input;
+    RecordingView &m_view;
+    std::unique_ptr<CaptureEngine> m_engine;
+    std::unique_ptr<RecordingListener> m_listener;
+    WaveFormat m_format;
+    QString m_recordPath;
+    int m_splitCount = 0;
+    std::function<QDateTime()> m_clock;
+};
+
+} // namespace sonavell

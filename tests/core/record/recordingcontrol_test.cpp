@@ -1,0 +1,291 @@
+#include "record/recordingcontrol.h"
+
+#include "decodedmp3.h"
+#include "encode/mp3encoder.h"
+#include "files/filelist.h"
+#include "platform/fakeaudioinput.h"
+#include "settings/recordersettings.h"
+#include "settings/silencetest.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace sonavell {
+namespace {
+
+// The main window as the recording control sees it.
+class FakeView : public RecordingView
+{
+public:
+    QString recordFileText() const override { return box; }
+    void setRecordFileText(const QString &text) override { box = text; }
+    bool confirmReplace(const QString &question) override
+    {
+        questions << question;
+        return answerYes;
+    }
+    void setRecordingState(bool on) override { recording = on; }
+    void setPauseText(const QString &text) override { pauseText = text; }
+    void setTitle(const QString &text) override { title = text; }
+    void showError(const QString &message) override { errors << message; }
+    void addFile(const QString &path) override { files << path; }
+
+    QString box;
+    QStringList questions;
+    bool answerYes = true;
+    bool recording = false;
+    QString pauseText = QStringLiteral("Pause");
+    QString title;
+    QStringList errors;
+    QStringList files;
+};
+
+constexpr int kRate = 44100;
+constexpr int kBufferFrames = 1152; // one encoder chunk of 16-bit stereo
+
+class RecordingControlTest : public ::testing::Test
+{
+protected:
+    RecordingControlTest() : m_control(m_input, m_view)
+    {
+        m_saved = settings();
+        settings().setSaveDirectory(m_folder.path() + QLatin1Char('/'));
+        settings().setRecordFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
+        settings().setSilenceEnabled(true);
+        settings().setSkipSilence(true);
+        settings().setSilenceAction(0);
+        recordLevel = 0;
+        m_control.setClock([] { return QDateTime(QDate(2024, 5, 1), QTime(9, 30, 12)); });
+        useTone();
+    }
+    ~RecordingControlTest() override { settings() = m_saved; }
+
+    void useTone()
+    {
+        m_input.setSignal([](std::uint64_t frame, int) {
+            return static_cast<std::int16_t>(10000 * std::sin(2 * M_PI * 440 * double(frame) / kRate));
+        });
+    }
+
+    // Records `seconds` of whatever the signal gives, then stops.
+    void recordFor(double seconds)
+    {
+        const auto buffers = static_cast<int>(std::ceil(seconds * kRate / kBufferFrames));
+        const std::uint64_t before = m_input.delivered();
+        m_input.allowBuffers(buffers);
+        m_control.record();
+        ASSERT_TRUE(m_control.isRecording());
+        ASSERT_TRUE(m_input.waitForDelivered(before + static_cast<std::uint64_t>(buffers)));
+        m_control.stop();
+    }
+
+    QString inFolder(const QString &name) const { return m_folder.file(name); }
+
+    test::TempFolder m_folder;
+    RecorderSettings m_saved;
+    FakeAudioInput m_input;
+    FakeView m_view;
+    RecordingControl m_control;
+};
+
+TEST_F(RecordingControlTest, RecordingEndsAsAListedFileNamedByTime)
+{
+    recordFor(3.0);
+    EXPECT_FALSE(m_control.isRecording());
+    EXPECT_EQ(m_view.box, QStringLiteral("2024-05-01-09-30.mp3"));
+    ASSERT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+    EXPECT_FALSE(QFile::exists(inFolder(QStringLiteral("2024-05-01-09-30"))));
+    EXPECT_EQ(m_view.title, QStringLiteral("Sonavell"));
+    EXPECT_FALSE(m_view.recording);
+    EXPECT_TRUE(m_view.errors.isEmpty());
+
+    const test::DecodedMp3 mp3 = test::decodeMp3File(m_view.files.front());
+    EXPECT_NEAR(mp3.seconds(), 3.0, 0.2);
+    EXPECT_NEAR(mp3.level(0.2, 2.8), 10000 * 2 / M_PI, 600);
+}
+
+TEST_F(RecordingControlTest, RecordWhileRecordingAndStopWhileIdle)
+{
+    m_input.allowBuffers(0);
+    m_control.record();
+    ASSERT_TRUE(m_control.isRecording());
+    EXPECT_TRUE(m_view.recording);
+    m_control.record();
+    EXPECT_EQ(m_input.callCount(FakeAudioInput::Step::Open), 1);
+    m_control.stop();
+
+    m_view.title = QStringLiteral("untouched");
+    m_view.files.clear();
+    m_control.stop();
+    EXPECT_EQ(m_view.title, QStringLiteral("Sonavell"));
+    EXPECT_TRUE(m_view.files.isEmpty());
+}
+
+struct BoxCase
+{
+    const char *typed;
+    const char *file;
+};
+
+class RecordFileBox : public RecordingControlTest, public ::testing::WithParamInterface<BoxCase>
+{
+};
+
+TEST_P(RecordFileBox, GivesTheFinishedFileItsName)
+{
+    m_view.box = QString::fromLatin1(GetParam().typed);
+    recordFor(3.0);
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QString::fromLatin1(GetParam().file))});
+    EXPECT_TRUE(QFile::exists(inFolder(QString::fromLatin1(GetParam().file))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RecordFileBox,
+                         ::testing::Values(BoxCase{"take1", "take1.mp3"}, BoxCase{"take1.wav", "take1.mp3"},
+                                           BoxCase{"take1.MP3", "take1.MP3"}),
+                         [](const auto &info) { return std::to_string(info.index); });
+
+TEST_F(RecordingControlTest, NoToTheReplacePromptRecordsUnderTheTimeName)
+{
+    ASSERT_TRUE(test::writeAll(inFolder(QStringLiteral("take1.mp3")), "keep me"));
+    m_view.box = QStringLiteral("take1.mp3");
+    m_view.answerYes = false;
+    recordFor(3.0);
+    EXPECT_EQ(m_view.questions, QStringList{QStringLiteral("take1.mp3 already exists,Do you want to replace it?")});
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+    EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
+
+    m_view.box = QStringLiteral("take1.mp3");
+    m_view.answerYes = true;
+    m_view.files.clear();
+    recordFor(3.0);
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("take1.mp3"))});
+    EXPECT_GT(QFile(inFolder(QStringLiteral("take1.mp3"))).size(), 1000);
+}
+
+// The file must hold at least the sample rate in bytes: 44100 bytes, over two seconds at 160 kbit/s.
+TEST_F(RecordingControlTest, TinyRecordingIsDeletedWhileTheDetectorIsOn)
+{
+    recordFor(2.0);
+    EXPECT_TRUE(m_view.files.isEmpty());
+
+    m_input.setSignal([](std::uint64_t, int) { return std::int16_t(0); });
+    recordFor(1.0);
+    EXPECT_TRUE(m_view.files.isEmpty());
+    EXPECT_FALSE(QFile::exists(inFolder(QStringLiteral("2024-05-01-09-30.mp3"))));
+
+    settings().setSilenceEnabled(false);
+    recordFor(0.2);
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+}
+
+TEST_F(RecordingControlTest, PauseButtonTextFollowsThePauseAndResetsAtStop)
+{
+    m_input.allowBuffers(0);
+    m_control.togglePause(); // idle: nothing
+    EXPECT_EQ(m_view.pauseText, QStringLiteral("Pause"));
+    m_control.record();
+    m_control.togglePause();
+    EXPECT_TRUE(m_control.isPaused());
+    EXPECT_EQ(m_view.pauseText, QStringLiteral("Resume"));
+    m_control.stop();
+    EXPECT_EQ(m_view.pauseText, QStringLiteral("Pause"));
+    m_control.record();
+    EXPECT_FALSE(m_control.isPaused());
+    m_control.stop();
+}
+
+TEST_F(RecordingControlTest, LongSilenceContinuesInNumberedFiles)
+{
+    settings().setSilenceAction(1);
+    settings().setNewFileAfterSeconds(1);
+    // Two seconds of tone, then silence: every file hears sound, then splits after two silent seconds.
+    m_input.setSignal([](std::uint64_t frame, int) {
+        const bool tone = frame % (6 * kRate) < 2 * kRate;
+        return tone ? static_cast<std::int16_t>(10000 * std::sin(2 * M_PI * 440 * double(frame) / kRate))
+                    : std::int16_t(0);
+    });
+    m_input.allowBuffers(-1);
+    m_control.record();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_view.files.size() >= 3; }, 20000));
+    m_input.allowBuffers(0);
+    m_control.stop();
+    EXPECT_EQ(m_view.files[0], inFolder(QStringLiteral("2024-05-01-09-30.mp3")));
+    EXPECT_EQ(m_view.files[1], inFolder(QStringLiteral("2024-05-01-09-30001.mp3")));
+    EXPECT_EQ(m_view.files[2], inFolder(QStringLiteral("2024-05-01-09-30002.mp3")));
+    EXPECT_GE(m_control.splitCount(), 2);
+
+    // A new Record starts the numbering again.
+    m_view.box.clear();
+    m_view.files.clear();
+    settings().setSilenceAction(0);
+    recordFor(3.0);
+    EXPECT_EQ(m_control.splitCount(), 0);
+}
+
+TEST_F(RecordingControlTest, LongSilenceStopsTheRecording)
+{
+    settings().setStopAfterSeconds(1);
+    m_input.setSignal([](std::uint64_t frame, int) {
+        return frame < 3 * kRate ? static_cast<std::int16_t>(10000 * std::sin(2 * M_PI * 440 * double(frame) / kRate))
+                             : std::int16_t(0);
+    });
+    m_input.allowBuffers(-1);
+    m_control.record();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_control.isRecording(); }, 20000));
+    EXPECT_EQ(m_view.files.size(), 1);
+}
+
+TEST_F(RecordingControlTest, FailedStartIsReportedAndStaysIdle)
+{
+    m_input.failAt(FakeAudioInput::Step::Open);
+    m_control.record();
+    EXPECT_FALSE(m_control.isRecording());
+    EXPECT_FALSE(m_view.recording);
+    ASSERT_EQ(m_view.errors.size(), 1);
+    EXPECT_TRUE(m_view.errors.front().startsWith(QStringLiteral("The recording could not start: ")));
+    EXPECT_TRUE(QDir(m_folder.path()).entryList(QDir::Files).isEmpty());
+
+    const QString library = Mp3Encoder::libraryName();
+    Mp3Encoder::setLibraryName(QStringLiteral("libsonavell-missing.so"));
+    m_control.record();
+    Mp3Encoder::setLibraryName(library);
+    EXPECT_FALSE(m_control.isRecording());
+    ASSERT_EQ(m_view.errors.size(), 2);
+
+    settings().setSaveDirectory(m_folder.file(QStringLiteral("no/such/folder/")));
+    m_control.record();
+    EXPECT_FALSE(m_control.isRecording());
+    EXPECT_EQ(m_view.errors.size(), 3);
+}
+
+TEST_F(RecordingControlTest, UnpluggedDeviceStopsAndKeepsTheAudio)
+{
+    m_input.setFrameLimit(3 * kRate);
+    m_input.allowBuffers(-1);
+    m_control.record();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_control.isRecording(); }, 20000));
+    ASSERT_EQ(m_view.files.size(), 1);
+    EXPECT_EQ(m_view.errors.size(), 1);
+    EXPECT_NEAR(test::decodeMp3File(m_view.files.front()).seconds(), 3.0, 0.2);
+}
+
+TEST(BufferPeak, MostPositiveSampleWinsAndFullNegativeCountsAsFull)
+{
+    const std::int16_t quiet[] = {-3, 2, 1};
+    EXPECT_EQ(RecordingControl::bufferPeak(quiet, sizeof quiet), 2);
+    const std::int16_t negative[] = {-32768, 5};
+    EXPECT_EQ(RecordingControl::bufferPeak(negative, sizeof negative), 32768);
+    const std::int16_t onlyLow[] = {-20000, -1};
+    EXPECT_EQ(RecordingControl::bufferPeak(onlyLow, sizeof onlyLow), 1);
+    const std::int16_t onlyNegative[] = {-32768, -32768};
+    EXPECT_EQ(RecordingControl::bufferPeak(onlyNegative, sizeof onlyNegative), 32768);
+    EXPECT_EQ(RecordingControl::bufferPeak(quiet, 0), 0);
+}
+
+} // namespace
+} // namespace sonavell
