@@ -50,6 +50,15 @@ bool resolve(void *handle, const char *name, Function &function)
     return function != nullptr;
 }
 
+// Bit rates the frame header can carry at a sample rate: MPEG-1 rates take 32..320 kbit/s,
+// the lower MPEG-2 and MPEG-2.5 rates 8..160 kbit/s (ISO/IEC 11172-3 and 13818-3).
+bool bitRateFitsSampleRate(std::uint32_t kbps, std::uint32_t hz)
+{
+    if (hz >= 32000)
+        return kbps >= 32 && kbps <= 320;
+    return kbps >= 8 && kbps <= 160;
+}
+
 // The worst case the library documents for one call: 1.25 × samples per channel + 7200.
 std::uint32_t worstCaseOutput(std::uint32_t samplesPerChannel)
 {
@@ -125,8 +134,12 @@ int EncoderLibrary::initStream(const EncoderConfig &config, std::uint32_t &sampl
     const bool mono = config.mode == EncoderConfig::kModeMono;
     created->channels = mono ? 1 : 2;
     m_api->setInSampleRate(gf, static_cast<int>(config.sampleRate));
+    // Without a request the file keeps the input's rate whenever the bit rate allows it; the
+    // library would otherwise lower the rate of modest bit rates on its own.
     if (config.resampleRate != 0)
         m_api->setOutSampleRate(gf, static_cast<int>(config.resampleRate));
+    else if (bitRateFitsSampleRate(config.bitRate, config.sampleRate))
+        m_api->setOutSampleRate(gf, static_cast<int>(config.sampleRate));
     m_api->setChannels(gf, created->channels);
     m_api->setMode(gf, mono ? MONO : STEREO);
     m_api->setVbr(gf, vbr_off);

@@ -87,7 +87,10 @@ TEST_P(EncoderFormats, WritesConstantBitRateFramesWithAnInfoTag)
 INSTANTIATE_TEST_SUITE_P(Table, EncoderFormats,
                          ::testing::Values(FormatCase{44100, 2, 128, 1152, true}, FormatCase{44100, 1, 160, 1152, true},
                                            FormatCase{22050, 2, 64, 576, true}, FormatCase{11025, 1, 32, 576, true},
-                                           FormatCase{8000, 1, 16, 576, false}));
+                                           FormatCase{8000, 1, 16, 576, false},
+                                           // Modest bit rates keep the input's rate.
+                                           FormatCase{44100, 2, 64, 1152, true}, FormatCase{44100, 1, 32, 1152, false},
+                                           FormatCase{22050, 2, 32, 576, false}, FormatCase{8000, 1, 64, 576, true}));
 
 TEST(Mp3Encoder, CallerChunkSizeScalesTheOutputBuffer)
 {
