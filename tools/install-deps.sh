@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libasound2-dev libmad0-dev libmp3lame-dev libmp3lame0
     libgtest-dev libgmock-dev libbenchmark-dev
-    lame
+    lame alsa-utils
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)
 
