@@ -1,0 +1,148 @@
+// Captures five minutes of generated 44.1 kHz stereo PCM from ALSA's file device at full speed
+// through CaptureEngine and Mp3Encoder at 160 kbit/s, then the same input through
+// `arecord | lame -r`, and prints the CPU seconds per minute of audio side by side.
+#include "platform/alsaaudioinput.h"
+#include "record/captureengine.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <condition_variable>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <numbers>
+
+#include <sys/resource.h>
+
+using namespace sonavell;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kSeconds = 300;
+constexpr int kBitRate = 160;
+
+QByteArray musicLikePcm()
+{
+    const qsizetype frames = qsizetype(kRate) * kSeconds;
+    QByteArray pcm(frames * 4, '\0');
+    auto *out = reinterpret_cast<std::int16_t *>(pcm.data());
+    std::uint32_t noise = 4711;
+    for (qsizetype i = 0; i < frames; ++i) {
+        const double t = double(i) / kRate;
+        noise = noise * 1664525u + 1013904223u;
+        const double n = (int(noise >> 16) - 32768) / 32768.0;
+        const double left = 0.3 * std::sin(2 * std::numbers::pi * 220 * t) + 0.2 * std::sin(2 * std::numbers::pi * 1330 * t) + 0.05 * n;
+        const double right = 0.3 * std::sin(2 * std::numbers::pi * 330 * t) + 0.1 * std::sin(2 * std::numbers::pi * 5000 * t) + 0.05 * n;
+        out[2 * i] = static_cast<std::int16_t>(left * 32767);
+        out[2 * i + 1] = static_cast<std::int16_t>(right * 32767);
+    }
+    return pcm;
+}
+
+// CPU seconds of this process or of its finished children (a busy machine makes wall time
+// mostly measure the neighbours).
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Pauses the engine once the whole file has been captured; past its end the file device
+// returns buffers it never wrote.
+class EndOfInput : public CaptureListener
+{
+public:
+    EndOfInput(CaptureEngine &engine, std::uint64_t bytes) : m_engine(engine), m_bytes(bytes) {}
+    void onBuffer(const std::int16_t *, std::uint32_t byteCount, bool) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_seen += byteCount;
+        if (m_seen >= m_bytes && !m_engine.isPaused())
+            m_engine.togglePause();
+        m_changed.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_seen >= m_bytes; });
+    }
+
+private:
+    CaptureEngine &m_engine;
+    const std::uint64_t m_bytes;
+    std::uint64_t m_seen = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
+void report(const char *name, double cpu)
+{
+    std::printf("%-36s %7.2f s CPU  %6.3f CPU s per audio minute\n", name, cpu, cpu / (kSeconds / 60.0));
+}
+
+} // namespace
+
+int main()
+{
+    QTemporaryDir folder;
+    const QByteArray pcm = musicLikePcm();
+    const QString raw = folder.filePath(QStringLiteral("input.raw"));
+    {
+        QFile file(raw);
+        if (!file.open(QIODevice::WriteOnly) || file.write(pcm) != pcm.size())
+            return 1;
+    }
+    const QByteArray config = QStringLiteral("pcm.card { type file slave.pcm { type null } file \"/dev/null\" "
+                                             "infile \"%1\" format raw }\n").arg(raw).toUtf8();
+    const QString configPath = folder.filePath(QStringLiteral("alsa.conf"));
+    {
+        QFile file(configPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size())
+            return 1;
+    }
+
+    double ours = 0;
+    {
+        AlsaAudioInput input(QStringLiteral("card"), config);
+        CaptureEngine engine(input);
+        WaveFormat format;
+        format.channels = 2;
+        format.samplesPerSec = kRate;
+        engine.setRecordFormat(format);
+        engine.setBitRate(kBitRate);
+        EndOfInput end(engine, static_cast<std::uint64_t>(pcm.size()));
+        engine.setListener(&end);
+        const double start = cpuSeconds(RUSAGE_SELF);
+        if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {
+            std::fprintf(stderr, "capture did not start: %s\n", qPrintable(engine.failureText()));
+            return 1;
+        }
+        end.wait();
+        engine.setListener(nullptr);
+        engine.stop();
+        engine.close();
+        ours = cpuSeconds(RUSAGE_SELF) - start;
+        std::printf("overruns %llu\n", static_cast<unsigned long long>(engine.overrunCount()));
+    }
+    report("CaptureEngine + Mp3Encoder, 160k", ours);
+
+    // arecord reads the same device from the same configuration file, lame encodes its output.
+    const QByteArray command = "ALSA_CONFIG_PATH=" + QFile::encodeName(configPath) + " arecord -q -D card -f S16_LE -c 2 -r "
+                               + QByteArray::number(kRate) + " -t raw -s " + QByteArray::number(qint64(kRate) * kSeconds)
+                               + " | lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b "
+                               + QByteArray::number(kBitRate) + " - " + QFile::encodeName(folder.filePath(QStringLiteral("lame.mp3"))) + " 2>/dev/null";
+    const double start = cpuSeconds(RUSAGE_CHILDREN);
+    if (std::system(command.constData()) != 0) {
+        std::printf("arecord | lame not available (install alsa-utils and lame)\n");
+        return 0;
+    }
+    const double pipeline = cpuSeconds(RUSAGE_CHILDREN) - start;
+    report("arecord | lame -r, 160k", pipeline);
+    std::printf("ratio ours/pipeline: %.3f (target <= 1.0)\n", ours / pipeline);
+    return 0;
+}
