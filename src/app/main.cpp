@@ -1,20 +1,31 @@
-#include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
-
+#include "app/recorderwindow.h"
+#include "platform/alsaaudioinput.h"
+#include "platform/alsamixer.h"
 #include "settings/recordersettings.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
+    QApplication::setOrganizationName(QStringLiteral("Sonavell"));
     // Loaded now, saved when the process exits.
     sonavell::settings();
-    // Stand-in until the recorder window exists.
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Sonavell"));
-    window.setCentralWidget(new QLabel(QStringLiteral("Sonavell"), &window));
-    window.resize(480, 320);
+
+    // The waveform and skin colours assume a true-colour display; a desktop cannot be switched
+    // from here, so the user is only told.
+    if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 24) {
+        QMessageBox::warning(nullptr, QStringLiteral("Sonavell"),
+                             QStringLiteral("This program need 32 bit Color quality display mode, Change your "
+                                            "computer display mode to  this Mode!"));
+    }
+
+    sonavell::AlsaAudioInput input;
+    sonavell::AlsaMixer mixer;
+    sonavell::RecorderWindow window(input, mixer);
     window.show();
     return app.exec();
 }

@@ -1,0 +1,542 @@
+#include "app/recorderwindow.h"
+
+#include "files/drives.h"
+#include "files/filelist.h"
+#include "record/captureengine.h"
+#include "record/recordsourcepanel.h"
+#include "settings/recordersettings.h"
+#include "ui_recorderwindow.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace sonavell {
+
+namespace {
+
+const QString kOpenDirKey = QStringLiteral("OpenDir");
+const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
+
+// Commands whose dialogs are not part of the program yet: they stay listed, greyed.
+bool isAvailable(CommandId id)
+{
+    switch (id) {
+    case CommandId::LoadPlayerFiles:
+    case CommandId::UpdatePlayerOrder:
+    case CommandId::Rename:
+    case CommandId::ReplaceFileName:
+    case CommandId::ChangeBitrate:
+    case CommandId::Trim:
+    case CommandId::CutAndPlay:
+    case CommandId::Join:
+    case CommandId::Split:
+    case CommandId::WavToMp3:
+    case CommandId::Mp3ToWav:
+    case CommandId::SilenceDetector:
+    case CommandId::RecordSetup:
+    case CommandId::OptionButton:
+    case CommandId::TimedRecording:
+    case CommandId::Homepage:
+    case CommandId::Support:
+    case CommandId::PlayButton:
+        return false;
+    default:
+        return true;
+    }
+}
+
+QStringList firstInstalled(std::initializer_list<QStringList> candidates)
+{
+    for (const QStringList &candidate : candidates) {
+        if (!QStandardPaths::findExecutable(candidate.front()).isEmpty()
+            && (candidate.size() < 3 || candidate[1] != QStringLiteral("-e")
+                || !QStandardPaths::findExecutable(candidate[2]).isEmpty()))
+            return candidate;
+    }
+    return {};
+}
+
+// The program's icon, drawn: a red record dot on a dark disc.
+QImage baseIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(40, 44, 52));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    painter.setBrush(QColor(220, 40, 40));
+    const qreal inner = size * 0.5;
+    painter.drawEllipse(QRectF((size - inner) / 2, (size - inner) / 2, inner, inner));
+    return image;
+}
+
+} // namespace
+
+RecorderWindow::RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::RecorderWindow>()), m_input(input),
+      m_fileList(std::make_unique<FileList>()), m_sources(std::make_unique<RecordSourcePanel>(mixer))
+{
+    m_ui->setupUi(this);
+    m_sources->create();
+    m_recording = std::make_unique<RecordingControl>(input, static_cast<RecordingView &>(*this));
+
+    setWindowTitle(QStringLiteral("Sonavell "));
+    setWindowIcon(QIcon(QPixmap::fromImage(baseIcon(64))));
+    m_trayBase = baseIcon(16);
+
+    m_ui->fileList->setFileList(m_fileList.get());
+    m_fileList->restoreSaved();
+    connect(m_fileList.get(), &FileList::fileError, this, [this](const QString &path, const QString &description) {
+        showError(QStringLiteral("%1\n%2").arg(path, description));
+    });
+    connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QString path = m_fileList->firstSelectedPath();
+        if (!path.isEmpty())
+            Q_EMIT selectedFileChanged(path);
+    });
+    connect(m_ui->fileList, &FileListView::contextMenuWanted, this, [this](const QPoint &at) {
+        QMenu menu;
+        buildMenu(fileListMenu(), &menu, false)->exec(at);
+    });
+
+    m_sources->initialise();
+    m_ui->recordControl->bind(m_sources.get());
+
+    const WaveFormat &format = settings().recordFormat();
+    m_ui->waveformStrip->setFrameFormat(format.channels, format.bitsPerSample);
+    m_ui->waveformStrip->setEngineSource([this] { return m_recording->engine(); });
+    connect(m_recording.get(), &RecordingControl::stripRedrawRequested, m_ui->waveformStrip,
+            qOverload<>(&QWidget::update));
+    connect(m_recording.get(), &RecordingControl::bufferRecorded, this, &RecorderWindow::onBufferRecorded);
+
+    auto button = [this](QAbstractButton *widget, CommandId id) {
+        connect(widget, &QAbstractButton::clicked, this, [this, id] { runCommand(id); });
+    };
+    button(m_ui->recordButton, CommandId::RecordButton);
+    button(m_ui->pauseButton, CommandId::PauseButton);
+    button(m_ui->stopButton, CommandId::StopButton);
+    button(m_ui->optionButton, CommandId::OptionButton);
+    button(m_ui->playButton, CommandId::PlayButton);
+    button(m_ui->tagEditButton, CommandId::TagEditButton);
+    m_ui->optionButton->setEnabled(isAvailable(CommandId::OptionButton));
+    m_ui->playButton->setEnabled(isAvailable(CommandId::PlayButton));
+
+    buildMenus();
+    buildShortcuts();
+    buildTray();
+    m_ui->playerFrame->hide(); // the panel starts closed; "Open/Close Tag Edit" shows it
+    m_timerId = startTimer(1000);
+}
+
+RecorderWindow::~RecorderWindow()
+{
+    shutdown();
+    // The menus go with the base class, after this object's own members.
+    m_actions.clear();
+}
+
+QMenu *RecorderWindow::buildMenu(std::span<const MenuItem> items, QWidget *parent, bool tracked)
+{
+    auto *menu = new QMenu(parent);
+    for (const MenuItem &item : items) {
+        if (item.id == CommandId::Separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(menuText(item));
+        action->setData(static_cast<int>(item.id));
+        if (item.id == CommandId::PlayLoop)
+            action->setCheckable(true);
+        const CommandId id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+        action->setEnabled(isCommandEnabled(id));
+        if (tracked)
+            m_actions.emplace(id, action);
+    }
+    if (tracked)
+        connect(menu, &QMenu::aboutToShow, this, &RecorderWindow::updateCommandStates);
+    return menu;
+}
+
+void RecorderWindow::buildMenus()
+{
+    for (const MenuPopup &popup : menuBarPopups()) {
+        QMenu *menu = buildMenu(popup.items, menuBar(), true);
+        menu->setTitle(QString::fromUtf8(popup.title));
+        menuBar()->addMenu(menu);
+    }
+    m_time = new QLabel(QStringLiteral("00 : 00"), menuBar());
+    m_time->setObjectName(QStringLiteral("timeDisplay"));
+    QFont font = m_time->font();
+    font.setPointSizeF(font.pointSizeF() * 1.6);
+    font.setBold(true);
+    m_time->setFont(font);
+    m_time->setContentsMargins(8, 0, 12, 0);
+    menuBar()->setCornerWidget(m_time, Qt::TopRightCorner);
+    updateCommandStates();
+}
+
+void RecorderWindow::buildShortcuts()
+{
+    for (const CommandKey &key : commandKeys()) {
+        auto *shortcut = new QShortcut(key.key, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        const CommandId id = key.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] {
+            if (isCommandEnabled(id))
+                runCommand(id);
+        });
+    }
+}
+
+void RecorderWindow::buildTray()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = new QSystemTrayIcon(QIcon(QPixmap::fromImage(m_trayBase)), this);
+    m_tray->setToolTip(QStringLiteral("Sonavell"));
+    m_tray->setContextMenu(buildMenu(trayMenu(), this, true));
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            restoreFromTray();
+    });
+}
+
+QAction *RecorderWindow::action(CommandId id) const
+{
+    const auto found = m_actions.find(id);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+bool RecorderWindow::isCommandEnabled(CommandId id) const
+{
+    if (!isAvailable(id))
+        return false;
+    switch (id) {
+    case CommandId::ReplaceFileName:
+    case CommandId::Join:
+        return m_fileList->rowCount() > 0;
+    case CommandId::UpdatePlayerOrder:
+        return m_fileList->rowCount() > 0 && isOnRemovableDrive(m_fileList->pathOfRow(0));
+    case CommandId::VolumeControl:
+        return !mixerProgram().isEmpty();
+    case CommandId::SystemSetting:
+        return !soundSettingsProgram().isEmpty();
+    default:
+        return true;
+    }
+}
+
+void RecorderWindow::updateCommandStates()
+{
+    for (const auto &[id, action] : m_actions) {
+        action->setEnabled(isCommandEnabled(id));
+        if (id == CommandId::PlayLoop)
+            action->setChecked(settings().playLoop());
+    }
+}
+
+bool RecorderWindow::requireSelection()
+{
+    QStringList selected;
+    if (m_fileList->collectSelected(selected) > 0)
+        return true;
+    QMessageBox::information(this, QStringLiteral("Sonavell"), QStringLiteral("There is not selected file!"));
+    return false;
+}
+
+void RecorderWindow::runCommand(CommandId id)
+{
+    if (needsSelection(id) && !requireSelection())
+        return;
+    switch (id) {
+    case CommandId::Open:
+        openFiles();
+        break;
+    case CommandId::SaveAs:
+        saveAs();
+        break;
+    case CommandId::Exit:
+        close();
+        break;
+    case CommandId::Record:
+    case CommandId::RecordButton:
+        m_recording->record();
+        break;
+    case CommandId::Pause:
+    case CommandId::PauseButton:
+        m_recording->togglePause();
+        break;
+    case CommandId::Stop:
+    case CommandId::StopButton:
+        m_recording->stop();
+        break;
+    case CommandId::SelectAll:
+        m_fileList->selectAll();
+        break;
+    case CommandId::InvertSelection:
+        m_fileList->invertSelection();
+        break;
+    case CommandId::DeleteSelectedItems:
+        m_fileList->removeSelectedRows();
+        break;
+    case CommandId::DeleteSelectedFiles:
+        m_fileList->deleteSelectedFiles();
+        break;
+    case CommandId::DeleteAllItems:
+        m_fileList->removeAllRows();
+        break;
+    case CommandId::DeleteAllFiles:
+        m_fileList->deleteAllFiles();
+        break;
+    case CommandId::PlayLoop:
+        settings().setPlayLoop(!settings().playLoop());
+        updateCommandStates();
+        break;
+    case CommandId::VolumeControl:
+        startProgram(mixerProgram());
+        break;
+    case CommandId::SystemSetting:
+        startProgram(soundSettingsProgram());
+        break;
+    case CommandId::Help:
+        showHelp();
+        break;
+    case CommandId::About:
+        showAbout();
+        break;
+    case CommandId::RestoreWindow:
+        restoreFromTray();
+        break;
+    case CommandId::TagEditButton:
+        toggleTagPanel();
+        break;
+    default:
+        break;
+    }
+}
+
+void RecorderWindow::openFiles()
+{
+    const QString start = readFolderValue(kOpenDirKey).value_or(QDir::homePath());
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), start, kMp3Filter);
+    for (const QString &path : chosen)
+        m_fileList->addFile(path);
+    if (!chosen.isEmpty())
+        writeFolderValue(kOpenDirKey, QFileInfo(chosen.back()).absolutePath() + QLatin1Char('/'));
+}
+
+QString RecorderWindow::saveAsName(const QString &chosen)
+{
+    if (chosen.size() >= 4 && chosen[chosen.size() - 4] == QLatin1Char('.'))
+        return chosen.chopped(3) + QStringLiteral("mp3");
+    return chosen + QStringLiteral(".mp3");
+}
+
+void RecorderWindow::saveAs()
+{
+    const QString source = m_fileList->firstSelectedPath();
+    const QString start = readFolderValue(kOpenDirKey).value_or(QDir::homePath());
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start, kMp3Filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty())
+        return;
+    writeFolderValue(kOpenDirKey, QFileInfo(chosen).absolutePath() + QLatin1Char('/'));
+    if (source.isEmpty())
+        return;
+    const QString target = saveAsName(chosen);
+    // Copying a file onto itself would first delete the only copy.
+    if (QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath())
+        return;
+    QFile existing(target);
+    if (existing.exists() && !existing.remove()) {
+        showError(QStringLiteral("%1\n%2").arg(target, existing.errorString()));
+        return;
+    }
+    QFile file(source);
+    if (!file.copy(target))
+        showError(QStringLiteral("%1\n%2").arg(target, file.errorString()));
+}
+
+void RecorderWindow::toggleTagPanel()
+{
+    const int grow = m_ui->playerFrame->sizeHint().height() + 20;
+    if (m_ui->playerFrame->isVisible()) {
+        m_ui->playerFrame->hide();
+        resize(width(), height() - grow);
+    } else {
+        resize(width(), height() + grow);
+        m_ui->playerFrame->show();
+    }
+}
+
+void RecorderWindow::onBufferRecorded(int peak, const QString &elapsed)
+{
+    m_time->setText(elapsed);
+    if (m_inTray && m_tray)
+        m_tray->setIcon(QIcon(QPixmap::fromImage(levelIcon(m_trayBase, peak))));
+    if (isMinimized())
+        setWindowTitle(elapsed);
+}
+
+QImage RecorderWindow::levelIcon(const QImage &base, int peak)
+{
+    QImage icon = base.convertToFormat(QImage::Format_ARGB32);
+    const int margin = 3;
+    const QRect inside(margin, margin, icon.width() - 2 * margin, icon.height() - 2 * margin);
+    QPainter painter(&icon);
+    painter.fillRect(inside, Qt::black);
+    const int bar = std::clamp(peak, 0, 32767) * inside.height() / 32767;
+    painter.fillRect(QRect(inside.left(), inside.bottom() + 1 - bar, inside.width(), bar), QColor(0, 255, 0));
+    return icon;
+}
+
+void RecorderWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray)
+        toTray();
+}
+
+void RecorderWindow::toTray()
+{
+    m_inTray = true;
+    m_tray->setIcon(QIcon(QPixmap::fromImage(m_trayBase)));
+    m_tray->show();
+    hide();
+}
+
+void RecorderWindow::restoreFromTray()
+{
+    m_inTray = false;
+    if (m_tray)
+        m_tray->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void RecorderWindow::showHelp()
+{
+    auto *help = new QDialog(this);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->setWindowTitle(QStringLiteral("Sonavell"));
+    auto *browser = new QTextBrowser(help);
+    browser->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
+    auto *layout = new QVBoxLayout(help);
+    layout->addWidget(browser);
+    help->resize(560, 480);
+    help->show();
+}
+
+void RecorderWindow::showAbout()
+{
+    QMessageBox about(QMessageBox::Information, QStringLiteral("About Sonavell"),
+                      QStringLiteral("Sonavell Version 1.15"), QMessageBox::Ok, this);
+    about.setIconPixmap(QPixmap::fromImage(baseIcon(48)));
+    about.exec();
+}
+
+QStringList RecorderWindow::mixerProgram()
+{
+    return firstInstalled({{QStringLiteral("pavucontrol")},
+                           {QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+}
+
+QStringList RecorderWindow::soundSettingsProgram()
+{
+    return firstInstalled({{QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+                           {QStringLiteral("pavucontrol"), QStringLiteral("--tab=3")},
+                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+}
+
+void RecorderWindow::startProgram(const QStringList &program)
+{
+    if (!program.isEmpty())
+        QProcess::startDetached(program.front(), program.mid(1));
+}
+
+QString RecorderWindow::recordFileText() const
+{
+    return m_ui->recordFileEdit->text();
+}
+
+void RecorderWindow::setRecordFileText(const QString &text)
+{
+    m_ui->recordFileEdit->setText(text);
+}
+
+bool RecorderWindow::confirmReplace(const QString &question)
+{
+    return QMessageBox::question(this, QStringLiteral("Sonavell"), question, QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+void RecorderWindow::setRecordingState(bool recording)
+{
+    m_ui->recordButton->setEnabled(!recording);
+    m_ui->pauseButton->setEnabled(recording);
+    if (!recording)
+        m_time->setText(QStringLiteral("00 : 00"));
+}
+
+void RecorderWindow::setPauseText(const QString &text)
+{
+    m_ui->pauseButton->setText(text);
+}
+
+void RecorderWindow::setTitle(const QString &title)
+{
+    setWindowTitle(title);
+}
+
+void RecorderWindow::showError(const QString &message)
+{
+    QMessageBox::warning(this, QStringLiteral("Sonavell"), message);
+}
+
+void RecorderWindow::addFile(const QString &path)
+{
+    m_fileList->addFile(path);
+}
+
+void RecorderWindow::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    event->accept();
+}
+
+void RecorderWindow::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_recording->stop();
+    m_fileList->saveAll();
+    if (m_timerId)
+        killTimer(m_timerId);
+    m_timerId = 0;
+    if (m_tray)
+        m_tray->hide();
+}
+
+} // namespace sonavell

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/commands.h"
+#include "record/recordingcontrol.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace Ui {
+class RecorderWindow;
+}
+
+namespace sonavell {
+
+class AudioInput;
+class FileList;
+class Mixer;
+class RecordSourcePanel;
+
+// The one window of the program: the file list, the recording controls, the record sources,
+// the menus and the tray icon. Every menu item, button, key and tray command goes through
+// runCommand().
+class RecorderWindow : public QMainWindow, private RecordingView
+{
+    Q_OBJECT
+
+public:
+    // The devices are not owned and must outlive the window.
+    RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent = nullptr);
+    ~RecorderWindow() override;
+
+    void runCommand(CommandId id);
+    bool isCommandEnabled(CommandId id) const;
+
+    FileList &fileList() { return *m_fileList; }
+    RecordingControl &recording() { return *m_recording; }
+    QAction *action(CommandId id) const;
+    QLabel *timeDisplay() const { return m_time; }
+    bool isInTray() const { return m_inTray; }
+
+    // The tray icon's level bar for a peak of 0..32768.
+    static QImage levelIcon(const QImage &base, int peak);
+    // Save As names: the last three characters become "mp3" after a dot, otherwise ".mp3" follows.
+    static QString saveAsName(const QString &chosen);
+    // The first desktop mixer program found, as a program and its arguments; empty when none.
+    static QStringList mixerProgram();
+    static QStringList soundSettingsProgram();
+
+Q_SIGNALS:
+    void playRequested(const QString &path);
+    void selectedFileChanged(const QString &path);
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // RecordingView
+    QString recordFileText() const override;
+    void setRecordFileText(const QString &text) override;
+    bool confirmReplace(const QString &question) override;
+    void setRecordingState(bool recording) override;
+    void setPauseText(const QString &text) override;
+    void setTitle(const QString &title) override;
+    void showError(const QString &message) override;
+    void addFile(const QString &path) override;
+
+    void buildMenus();
+    void buildShortcuts();
+    void buildTray();
+    // Tracked menus live as long as the window and follow its enable rules when they open.
+    QMenu *buildMenu(std::span<const MenuItem> items, QWidget *parent, bool tracked);
+    void updateCommandStates();
+    void onBufferRecorded(int peak, const QString &elapsed);
+    void openFiles();
+    void saveAs();
+    void toggleTagPanel();
+    void toTray();
+    void restoreFromTray();
+    void showHelp();
+    void showAbout();
+    void startProgram(const QStringList &program);
+    bool requireSelection();
+    void shutdown();
+
+    std::unique_ptr<Ui::RecorderWindow> m_ui;
+    AudioInput &m_input;
+    std::unique_ptr<FileList> m_fileList;
+    std::unique_ptr<RecordSourcePanel> m_sources;
+    std::unique_ptr<RecordingControl> m_recording;
+    std::multimap<CommandId, QAction *> m_actions;
+    QLabel *m_time = nullptr;
+    QSystemTrayIcon *m_tray = nullptr;
+    QImage m_trayBase;
+    bool m_inTray = false;
+    bool m_shutDown = false;
+    int m_timerId = 0;
+};
+
+} // namespace sonavell

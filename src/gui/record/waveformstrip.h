@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+namespace sonavell {
+
+class CaptureEngine;
+
+// The green live waveform above the file list: the capture engine's history window, oldest at
+// the left; black while nothing is recorded.
+class WaveformStrip : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit WaveformStrip(QWidget *parent = nullptr);
+
+    // Where the running engine comes from; null while idle.
+    void setEngineSource(std::function<const CaptureEngine *()> source) { m_engine = std::move(source); }
+    // The channels and sample size the strip reads frames with.
+    void setFrameFormat(int channels, int bitsPerSample);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    std::function<const CaptureEngine *()> m_engine;
+    int m_channels = 2;
+    int m_bitsPerSample = 16;
+};
+
+} // namespace sonavell
