@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -50,6 +51,14 @@ private:
     QFile &m_file;
     std::vector<unsigned char> m_buffer;
 };
+
+bool isSameFile(const QFile &open, const QString &otherPath)
+{
+    struct stat openStat = {};
+    struct stat otherStat = {};
+    return ::fstat(open.handle(), &openStat) == 0 && ::stat(QFile::encodeName(otherPath).constData(), &otherStat) == 0
+        && openStat.st_dev == otherStat.st_dev && openStat.st_ino == otherStat.st_ino;
+}
 
 } // namespace
 
@@ -113,6 +122,9 @@ bool Mp3FileInfo::copyFramesByTime(const QString &sourcePath, const QString &tar
 {
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    // Truncating the target would wipe a source that is the same file under another name.
+    if (isSameFile(source, targetPath))
         return false;
     QFile target(targetPath);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))

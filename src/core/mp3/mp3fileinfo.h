@@ -30,7 +30,8 @@ struct Mp3FileInfo
     // Copies, unchanged, the frames from the first one ending at or after startSeconds to the
     // first one ending at or after endSeconds. A Xing/Info or VBRI frame is not copied: it
     // describes the whole source. endSeconds below startSeconds gives an empty target.
-    // False when the source cannot be opened, the target cannot be created or a write fails.
+    // False when the source cannot be opened, the target cannot be created or is the source
+    // itself, or a write fails.
     bool copyFramesByTime(const QString &sourcePath, const QString &targetPath, float startSeconds,
                           float endSeconds);
 

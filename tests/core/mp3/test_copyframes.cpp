@@ -141,6 +141,18 @@ TEST_F(CopyFrames, UnopenableSourceOrTargetFails)
     EXPECT_FALSE(info.copyFramesByTime(m_source, m_folder.file(QStringLiteral("no/dir/t.mp3")), 0.0f, 1.0f));
 }
 
+TEST_F(CopyFrames, TargetThatIsTheSourceIsRefusedUntouched)
+{
+    const QByteArray source = makeStream(kSpec, 10);
+    ASSERT_TRUE(writeAll(m_source, source));
+    const QString link = m_folder.file(QStringLiteral("link.mp3"));
+    ASSERT_TRUE(QFile::link(m_source, link));
+    Mp3FileInfo info;
+    EXPECT_FALSE(info.copyFramesByTime(m_source, m_source, 0.0f, 1.0f));
+    EXPECT_FALSE(info.copyFramesByTime(m_source, link, 0.0f, 1.0f));
+    EXPECT_EQ(readAll(m_source), source);
+}
+
 TEST_F(CopyFrames, FirstCopiedFrameFillsAFreshRecord)
 {
     const FrameSpec spec{MpegVersion::Mpeg25, 3, 4, 1, 0, 3, true};
