@@ -55,6 +55,11 @@ DecodeFlow DecodeContext::encodeFrame(const DecodedFrame &frame)
 {
     if (countFrame(frame) == DecodeFlow::Stop)
         return DecodeFlow::Stop;
+    return writeFrame(frame);
+}
+
+DecodeFlow DecodeContext::writeFrame(const DecodedFrame &frame)
+{
     if (!m_encoder && !createEncoder(frame))
         return DecodeFlow::Stop;
     if (m_encoderError != Mp3Encoder::Error::None)
@@ -64,6 +69,7 @@ DecodeFlow DecodeContext::encodeFrame(const DecodedFrame &frame)
     if (m_pcmBuffer.size() < bytes)
         m_pcmBuffer.resize(bytes);
     convertFrame(frame, m_volumeScale, m_format.channels, m_pcmBuffer.data());
+    ++m_framesEncoded;
     return pushPcm(m_pcmBuffer.constData(), bytes) ? DecodeFlow::Continue : DecodeFlow::Stop;
 }
 

@@ -54,6 +54,11 @@ public:
     // outputPath at bitrateKbps, created at the first frame with one frame as its chunk size.
     DecodeFlow encodeFrame(const DecodedFrame &frame);
     OutputHandler encodingHandler();
+    // The encoding half of encodeFrame, for handlers that count the frame themselves and keep
+    // only some frames. After finishEncoder() the next frame starts a new encoder and file.
+    DecodeFlow writeFrame(const DecodedFrame &frame);
+    // Frames handed to an encoder so far, over every output of the run.
+    int framesEncoded() const { return m_framesEncoded; }
 
     // Encodes a remainder left by frames of another size, flushes and closes the output.
     // True when no encoder was created or every chunk reached the file.
@@ -77,6 +82,7 @@ private:
     QString m_inputPath;
     int m_framesDecoded = 0;
     int m_elapsedSeconds = 0;
+    int m_framesEncoded = 0;
     BatchJob *m_job = nullptr;
     bool m_cancelled = false;
     Mp3Encoder::Error m_encoderError = Mp3Encoder::Error::None;

@@ -2,22 +2,64 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace sonavell {
 
+namespace {
+
+constexpr int kNameAttempts = 100;
+
+// Creates a new empty file named target + '.' + six random letters and returns its name, empty
+// on failure.
+// A rewrite of an existing file starts owner-only (it gets the original's mode at commit); a new
+// file gets the usual mode that the process's umask leaves, as any file it creates would.
+QString createUnique(const QString &target, mode_t mode)
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        QString name = target + QLatin1Char('.');
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
+}
+
+// The data must be on the disk before the rename makes it the file's only copy.
+bool syncToDisk(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+
 ReplacementFile::ReplacementFile(const QString &target) : m_target(target)
 {
+    if (target.isEmpty())
+        return;
     // Through a symbolic link the file it points to is replaced, not the link.
     const QString resolved = QFileInfo(target).canonicalFilePath();
     if (!resolved.isEmpty())
         m_target = resolved;
-    QTemporaryFile file(m_target + QStringLiteral(".XXXXXX"));
-    file.setAutoRemove(false);
-    if (file.open())
-        m_path = file.fileName();
+    m_path = createUnique(m_target, QFile::exists(m_target) ? 0600 : 0666);
 }
 
 ReplacementFile::~ReplacementFile()
@@ -30,9 +72,10 @@ bool ReplacementFile::commit()
 {
     if (!isValid() || m_committed)
         return false;
-    // QTemporaryFile creates owner-only files; the rewritten file keeps the original's mode.
     if (QFile::exists(m_target))
         QFile::setPermissions(m_path, QFile::permissions(m_target));
+    if (!syncToDisk(m_path))
+        return false;
     // rename(2) replaces the target in one step; QFile::rename refuses an existing target.
     if (std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0)
         return false;

@@ -1,0 +1,137 @@
+#include "process/inplacerewrite.h"
+
+#include "encode/mp3encoder.h"
+#include "mp3/framesync.h"
+#include "process/batchjob.h"
+#include "process/decodecontext.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace sonavell {
+
+namespace {
+
+constexpr qint64 kId3v2HeaderSize = 10;
+constexpr qint64 kId3v1Size = 128;
+
+// The tags of a file that is not read whole: the ID3v2 block at its start, the ID3v1 trailer.
+bool readLayout(const QString &path, Mp3Layout *layout)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    const QByteArray head = file.read(kId3v2HeaderSize);
+    const qint64 tagSize =
+        std::min(size, id3v2TagSize(reinterpret_cast<const unsigned char *>(head.constData()), head.size()));
+    if (tagSize > 0 && (!file.seek(0) || (layout->id3v2 = file.read(tagSize)).size() != tagSize))
+        return false;
+    layout->audioBegin = tagSize;
+    layout->audioEnd = size;
+    if (size - tagSize >= kId3v1Size) {
+        if (!file.seek(size - kId3v1Size))
+            return false;
+        const QByteArray tail = file.read(kId3v1Size);
+        if (tail.startsWith("TAG")) {
+            layout->id3v1 = tail;
+            layout->audioEnd = size - kId3v1Size;
+        }
+    }
+    return true;
+}
+
+// The encoder and the frame copy write bare frames; the original's tags go around them.
+bool attachTags(const QString &path, const Mp3Layout &layout)
+{
+    if (layout.id3v2.isEmpty() && layout.id3v1.isEmpty())
+        return true;
+    QFile file(path);
+    if (layout.id3v2.isEmpty()) {
+        if (!file.open(QIODevice::Append))
+            return false;
+        return file.write(layout.id3v1) == layout.id3v1.size() && file.flush();
+    }
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray body = file.readAll();
+    const QByteArray whole = layout.id3v2 + body + layout.id3v1;
+    return file.seek(0) && file.write(whole) == whole.size() && file.flush();
+}
+
+} // namespace
+
+InPlaceRewrite::InPlaceRewrite(BatchJob &job, const QString &path) : m_job(job), m_path(path) {}
+
+InPlaceRewrite::~InPlaceRewrite() = default;
+
+bool InPlaceRewrite::readAudio(QByteArray *audio)
+{
+    // The whole input is in memory before the output exists.
+    if (!readWholeFile(m_path, audio)) {
+        m_job.reportOpenError(m_path);
+        return false;
+    }
+    m_layout = Mp3Layout::of(*audio);
+    audio->truncate(m_layout.audioEnd);
+    audio->remove(0, m_layout.audioBegin);
+    return openOutput();
+}
+
+bool InPlaceRewrite::readTags()
+{
+    if (!readLayout(m_path, &m_layout)) {
+        m_job.reportOpenError(m_path);
+        return false;
+    }
+    return openOutput();
+}
+
+bool InPlaceRewrite::openOutput()
+{
+    if (QFileInfo(m_path).isWritable())
+        m_output = std::make_unique<ReplacementFile>(m_path);
+    if (!m_output || !m_output->isValid()) {
+        m_output.reset();
+        m_job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));
+        return false;
+    }
+    return true;
+}
+
+QString InPlaceRewrite::outputPath() const
+{
+    return m_output ? m_output->path() : QString();
+}
+
+bool InPlaceRewrite::commit()
+{
+    if (!m_output)
+        return false;
+    if (!attachTags(m_output->path(), m_layout) || !m_output->commit()) {
+        m_job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::WriteFailed));
+        return false;
+    }
+    return true;
+}
+
+bool decodeInPlace(BatchJob &job, const QString &path, DecodeContext &context, const OutputHandler &handler)
+{
+    InPlaceRewrite rewrite(job, path);
+    QByteArray audio;
+    if (!rewrite.readAudio(&audio))
+        return false;
+    context.setOutputPath(rewrite.outputPath());
+    runDecoder(std::move(audio), handler);
+    if (!context.finishEncoder()) {
+        job.sink().showError(Mp3Encoder::errorText(context.encoderError()));
+        return false;
+    }
+    if (context.wasCancelled() || context.framesEncoded() == 0)
+        return false;
+    return rewrite.commit();
+}
+
+} // namespace sonavell
