@@ -36,6 +36,14 @@ bool makeToneMp3(const QString &path, double seconds, int rate, int channels, in
     return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
 }
 
+void runOnWorker(BatchJob &job, ProgressSink &sink)
+{
+    job.setSink(&sink);
+    JobWorker worker(job);
+    worker.start();
+    worker.wait();
+}
+
 namespace {
 
 std::mutex logMutex;

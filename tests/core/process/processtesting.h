@@ -57,6 +57,9 @@ struct RecordingSink : ProgressSink
     std::function<void(int)> onTime;
 };
 
+// Runs the job on a JobWorker, reporting to sink, and waits until it has ended.
+void runOnWorker(BatchJob &job, ProgressSink &sink);
+
 // Collects the messages logged while it lives.
 class LogCapture
 {

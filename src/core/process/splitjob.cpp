@@ -1,0 +1,127 @@
+#include "process/splitjob.h"
+
+#include "encode/mp3encoder.h"
+#include "mp3/medialength.h"
+#include "process/decodecontext.h"
+#include "process/replacementfile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+namespace sonavell {
+
+namespace {
+
+QString baseName(const QString &input)
+{
+    const qsizetype slash = input.lastIndexOf(QLatin1Char('/'));
+    QString name = input.mid(slash + 1).toLower();
+    if (name.endsWith(QLatin1String(".mp3")))
+        name.chop(4);
+    return input.left(slash + 1) + name;
+}
+
+QString partPathOf(const QString &base, int part)
+{
+    return base + QStringLiteral("_%1.mp3").arg(part);
+}
+
+// Writes the parts of one input in turn. Each part goes to a file beside its final name that
+// takes that name when the part is closed, so a part that fails does not replace an existing
+// file of that name with a broken one.
+class PartWriter
+{
+public:
+    PartWriter(BatchJob &job, DecodeContext &context, const QString &base)
+        : m_job(job), m_context(context), m_base(base)
+    {
+    }
+
+    int index() const { return m_index; }
+
+    bool open(int index)
+    {
+        m_index = index;
+        m_file = std::make_unique<ReplacementFile>(partPathOf(m_base, index));
+        if (!m_file->isValid()) {
+            m_file.reset();
+            m_job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));
+            return false;
+        }
+        m_context.setOutputPath(m_file->path());
+        return true;
+    }
+
+    // Finishes the part's encoder and gives the file its name; a part cut short by cancel keeps
+    // the frames it has.
+    bool close()
+    {
+        if (!m_file)
+            return true;
+        bool closed = m_context.finishEncoder();
+        if (!closed)
+            m_job.sink().showError(Mp3Encoder::errorText(m_context.encoderError()));
+        else if (!(closed = m_file->commit()))
+            m_job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::WriteFailed));
+        m_file.reset();
+        return closed;
+    }
+
+private:
+    BatchJob &m_job;
+    DecodeContext &m_context;
+    QString m_base;
+    int m_index = 0;
+    std::unique_ptr<ReplacementFile> m_file;
+};
+
+} // namespace
+
+QString SplitJob::partPath(const QString &input, int part)
+{
+    return partPathOf(baseName(input), part);
+}
+
+void SplitJob::processFile(const QString &path)
+{
+    const int partCount = std::max(1, m_partCount);
+    DecodeContext context(this);
+    context.setVolumeScale(m_volumeScale);
+    context.setInputPath(path);
+    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
+    sink().timeRange(context.totalSeconds());
+
+    QByteArray image;
+    if (!readWholeFile(path, &image)) {
+        reportOpenError(path);
+        return;
+    }
+    QByteArray audio = Mp3Layout::of(image).audio(image);
+    image.clear();
+
+    PartWriter parts(*this, context, baseName(path));
+    const std::int64_t total = context.totalSeconds();
+    runDecoder(std::move(audio), [&](const DecodedFrame &frame) {
+        if (context.countFrame(frame) == DecodeFlow::Stop)
+            return DecodeFlow::Stop;
+        if (context.framesDecoded() == 1) {
+            // The parts keep the input's bit rate, as its first frame gives it.
+            context.setBitrateKbps(frame.bitRate / 1000);
+            if (!parts.open(1))
+                return DecodeFlow::Stop;
+        } else {
+            // Part k ends before the first frame whose elapsed whole seconds reach
+            // ⌊total × k / partCount⌋; the first frame only opens part 1.
+            const int index = parts.index();
+            if (index < partCount && context.elapsedSeconds() >= total * index / partCount) {
+                if (!parts.close() || !parts.open(index + 1))
+                    return DecodeFlow::Stop;
+            }
+        }
+        return context.writeFrame(frame);
+    });
+    parts.close();
+}
+
+} // namespace sonavell

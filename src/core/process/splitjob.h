@@ -1,0 +1,33 @@
+#pragma once
+
+#include "process/batchjob.h"
+
+namespace sonavell {
+
+// Split: cuts each input into partCount parts of equal playing time, decoded and encoded again
+// at the bit rate of the input's first frame with every sample scaled by volumeScale. The parts
+// are new files beside the input (partPath); the input is not changed.
+class SplitJob : public BatchJob
+{
+public:
+    using BatchJob::BatchJob;
+
+    void setVolumeScale(float scale) { m_volumeScale = scale; }
+    float volumeScale() const { return m_volumeScale; }
+    // Fewer than one part counts as one.
+    void setPartCount(int count) { m_partCount = count; }
+    int partCount() const { return m_partCount; }
+
+    // Part number part (from 1) of input: the file name in lower case without a ".mp3" ending,
+    // then "_%d.mp3". The folder is kept as it is: file names are case-sensitive.
+    static QString partPath(const QString &input, int part);
+
+    // Runs on the worker thread.
+    void processFile(const QString &path) override;
+
+private:
+    float m_volumeScale = 1.0f;
+    int m_partCount = 2;
+};
+
+} // namespace sonavell
