@@ -1,0 +1,126 @@
+#include "process/joinjob.h"
+
+#include "encode/mp3encoder.h"
+#include "mp3/medialength.h"
+#include "process/decodecontext.h"
+#include "process/joinconverter.h"
+#include "process/replacementfile.h"
+#include "settings/recordersettings.h"
+
+#include <algorithm>
+
+namespace sonavell {
+
+JoinJob::JoinJob(QStringList files) : BatchJob(std::move(files))
+{
+    setTargetFormat(settings().recordFormat());
+}
+
+JoinJob::~JoinJob() = default;
+
+void JoinJob::setTargetFormat(const WaveFormat &format)
+{
+    // Block alignment follows the target's channels, whatever an input has.
+    m_targetFormat = WaveFormat{1, format.channels, format.samplesPerSec, 0, 0, 16, 0}.normalizedPcm();
+}
+
+void JoinJob::run()
+{
+    BatchJob::run();
+    finishOutput();
+    m_converter.reset();
+    m_pcm = {};
+}
+
+void JoinJob::processFile(const QString &path)
+{
+    if (m_failed)
+        return;
+    // framesDecoded restarts with each file, so the time reports follow each file from 0.
+    DecodeContext context(this);
+    context.setInputPath(path);
+    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
+    sink().timeRange(context.totalSeconds());
+
+    QByteArray image;
+    if (!readWholeFile(path, &image)) {
+        reportOpenError(path);
+        return;
+    }
+    QByteArray audio = Mp3Layout::of(image).audio(image);
+    image.clear();
+    // The encoder stays open after the run: the next file goes on where this one ends.
+    runDecoder(std::move(audio), [&](const DecodedFrame &frame) { return joinFrame(context, frame); });
+}
+
+bool JoinJob::startEncoder(const DecodedFrame &frame)
+{
+    const int channels = m_targetFormat.channels;
+    if ((channels != 1 && channels != 2) || m_targetFormat.samplesPerSec == 0) {
+        sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::StreamFailed));
+        return false;
+    }
+    m_output = std::make_unique<ReplacementFile>(m_outputPath);
+    if (!m_output->isValid()) {
+        sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));
+        return false;
+    }
+    m_encoder = std::make_unique<Mp3Encoder>();
+    m_encoder->setFormat(m_targetFormat);
+    m_encoder->setPath(m_output->path());
+    m_encoder->setBitRate(m_bitrateKbps);
+    // One chunk is one frame of the first input's length in the target's channels.
+    if (!m_encoder->start(static_cast<std::uint32_t>(frame.length) * channels * 2)) {
+        sink().showError(Mp3Encoder::errorText(m_encoder->error()));
+        return false;
+    }
+    m_converter = std::make_unique<JoinConverter>(static_cast<int>(m_targetFormat.samplesPerSec), channels);
+    return true;
+}
+
+DecodeFlow JoinJob::joinFrame(DecodeContext &context, const DecodedFrame &frame)
+{
+    if (context.countFrame(frame) == DecodeFlow::Stop)
+        return DecodeFlow::Stop;
+    if (!m_encoder && !startEncoder(frame))
+        m_failed = true;
+    if (m_failed)
+        return DecodeFlow::Stop;
+
+    m_pcm.resize(static_cast<std::size_t>(frame.length) * frame.channels);
+    for (int i = 0; i < frame.length; ++i) {
+        m_pcm[static_cast<std::size_t>(i) * frame.channels] = scaleSample(frame.left[i], 1.0f);
+        if (frame.channels == 2)
+            m_pcm[static_cast<std::size_t>(i) * 2 + 1] = scaleSample(frame.right[i], 1.0f);
+    }
+    m_converter->append(m_pcm.data(), frame.length, frame.sampleRate, frame.channels);
+    m_converter->takeChunks(m_encoder->bytesPerChunk(), [this](const char *chunk) { m_encoder->encodeChunk(chunk); });
+    if (m_encoder->hasFailed()) {
+        sink().showError(Mp3Encoder::errorText(m_encoder->error()));
+        m_failed = true;
+        return DecodeFlow::Stop;
+    }
+    return DecodeFlow::Continue;
+}
+
+void JoinJob::finishOutput()
+{
+    if (!m_encoder) {
+        m_output.reset();
+        return;
+    }
+    if (!m_failed) {
+        const QByteArray rest = m_converter->takePaddedRest(m_encoder->bytesPerChunk());
+        if (!rest.isEmpty())
+            m_encoder->encodeChunk(rest.constData());
+    }
+    const bool finished = m_encoder->finish();
+    if (!m_failed && !finished)
+        sink().showError(Mp3Encoder::errorText(m_encoder->error()));
+    else if (!m_failed && !m_output->commit())
+        sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::WriteFailed));
+    m_encoder.reset();
+    m_output.reset();
+}
+
+} // namespace sonavell
