@@ -1,6 +1,7 @@
 #include "process/batchjob.h"
 #include "process/decoder.h"
 #include "process/reencode.h"
+#include "process/reencodejob.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"
@@ -17,16 +18,20 @@
 namespace sonavell {
 namespace {
 
-class ReencodeJob : public BatchJob
+// Keeps what each step returned.
+class RecordingReencodeJob : public ReencodeJob
 {
 public:
-    ReencodeJob(QStringList files, int kbps, float volume) : BatchJob(std::move(files)), m_kbps(kbps), m_volume(volume) {}
-    void processFile(const QString &path) override { rewritten.append(reencodeFile(*this, path, m_kbps, m_volume)); }
+    RecordingReencodeJob(QStringList files, int kbps, float volume) : ReencodeJob(std::move(files))
+    {
+        setBitrateKbps(kbps);
+        setVolumeScale(volume);
+    }
+    void processFile(const QString &path) override
+    {
+        rewritten.append(reencodeFile(*this, path, bitrateKbps(), volumeScale()));
+    }
     QList<bool> rewritten;
-
-private:
-    int m_kbps;
-    float m_volume;
 };
 
 QStringList folderEntries(const test::TempFolder &folder)
@@ -44,7 +49,7 @@ protected:
         return path;
     }
 
-    void runJob(ReencodeJob &job)
+    void runJob(BatchJob &job)
     {
         job.setSink(&m_sink);
         JobWorker worker(job);
@@ -63,7 +68,7 @@ TEST_F(ReencodeTest, RewritesInPlaceAtTheNewRateAndVolume)
     QFile::setPermissions(path, mode);
     const test::DecodedMp3 before = test::decodeMp3File(path);
 
-    ReencodeJob job({path}, 112, 0.5f);
+    RecordingReencodeJob job({path}, 112, 0.5f);
     runJob(job);
 
     EXPECT_EQ(job.rewritten, QList<bool>{true});
@@ -89,6 +94,22 @@ TEST_F(ReencodeTest, RewritesInPlaceAtTheNewRateAndVolume)
     EXPECT_TRUE(m_sink.errors.isEmpty());
 }
 
+TEST_F(ReencodeTest, TheFilesOwnRateAndFullVolumeStillReencode)
+{
+    const QString path = makeTone("same.mp3", 1.0);
+    const QByteArray original = test::readAll(path);
+    ReencodeJob job({path});
+    job.setBitrateKbps(128);
+    job.setVolumeScale(1.0f);
+    runJob(job);
+    const QByteArray bytes = test::readAll(path);
+    EXPECT_NE(bytes, original);
+    const test::DecodedMp3 after = test::decodeMp3(bytes);
+    EXPECT_EQ(after.bitRates, std::set<int>{128});
+    // Decoded and encoded again: one more encoder delay.
+    EXPECT_GT(after.seconds(), test::decodeMp3(original).seconds());
+}
+
 TEST_F(ReencodeTest, KeepsBothTagsByteForByte)
 {
     const QString path = makeTone("tagged.mp3");
@@ -106,7 +127,7 @@ TEST_F(ReencodeTest, KeepsBothTagsByteForByte)
     ASSERT_EQ(id3v1.size(), 128);
     ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
 
-    ReencodeJob job({path}, 96, 1.0f);
+    RecordingReencodeJob job({path}, 96, 1.0f);
     runJob(job);
 
     const QByteArray bytes = test::readAll(path);
@@ -126,7 +147,7 @@ TEST_F(ReencodeTest, CancelDuringTheThirdOfFiveFiles)
         files.append(makeTone(name, 1.0));
         originals.append(test::readAll(files.last()));
     }
-    ReencodeJob job(files, 32, 1.0f);
+    RecordingReencodeJob job(files, 32, 1.0f);
     // GIVEN a cancel that arrives while the third file is being decoded
     m_sink.onTime = [&](int) {
         if (m_sink.started.back() == 2 && m_sink.times.size() > 10)
@@ -151,7 +172,7 @@ TEST_F(ReencodeTest, CancelBeforeTheFirstFileTouchesNothing)
 {
     const QString path = makeTone("a.mp3", 1.0);
     const QByteArray original = test::readAll(path);
-    ReencodeJob job({path}, 32, 1.0f);
+    RecordingReencodeJob job({path}, 32, 1.0f);
     job.cancel();
     runJob(job);
     EXPECT_TRUE(m_sink.started.empty());
@@ -162,7 +183,7 @@ TEST_F(ReencodeTest, CancelBeforeTheFirstFileTouchesNothing)
 TEST_F(ReencodeTest, InputsThatCannotBeOpenedAreReportedAndSkipped)
 {
     const QStringList files{m_folder.file(QStringLiteral("missing1.mp3")), QString(), m_folder.path()};
-    ReencodeJob job(files, 32, 1.0f);
+    RecordingReencodeJob job(files, 32, 1.0f);
     runJob(job);
     EXPECT_EQ(m_sink.started, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(m_sink.errors, (QStringList{QStringLiteral("Open File %1 Error").arg(files[0]),
@@ -178,7 +199,7 @@ TEST_F(ReencodeTest, ThroughALinkTheLinkedFileIsRewritten)
     const QString path = makeTone("real.mp3", 1.0);
     const QString link = m_folder.file(QStringLiteral("link.mp3"));
     ASSERT_TRUE(QFile::link(path, link));
-    ReencodeJob job({link}, 32, 1.0f);
+    RecordingReencodeJob job({link}, 32, 1.0f);
     runJob(job);
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), path);
     EXPECT_EQ(test::decodeMp3File(path).bitRates, std::set<int>{32});
@@ -192,7 +213,7 @@ TEST_F(ReencodeTest, WriteProtectedFileIsLeftAlone)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
     if (QFileInfo(path).isWritable())
         GTEST_SKIP() << "running with rights that ignore file modes";
-    ReencodeJob job({path}, 32, 1.0f);
+    RecordingReencodeJob job({path}, 32, 1.0f);
     runJob(job);
     EXPECT_EQ(test::readAll(path), original);
     EXPECT_EQ(m_sink.errors.size(), 1);
@@ -213,7 +234,7 @@ TEST_P(UndecodableTest, LeavesTheFileAsItWas)
 {
     const QString path = m_folder.file(QStringLiteral("x.mp3"));
     ASSERT_TRUE(test::writeAll(path, GetParam().content));
-    ReencodeJob job({path}, 32, 1.0f);
+    RecordingReencodeJob job({path}, 32, 1.0f);
     runJob(job);
     EXPECT_EQ(job.rewritten, QList<bool>{false});
     EXPECT_EQ(test::readAll(path), GetParam().content);
@@ -239,7 +260,7 @@ TEST_F(ReencodeTest, FramesOfAnotherSizeLoseNoSamples)
     const QString path = m_folder.file(QStringLiteral("joined.mp3"));
     ASSERT_TRUE(test::writeAll(path, test::readAll(first) + test::readAll(second)));
 
-    ReencodeJob job({path}, 128, 1.0f);
+    RecordingReencodeJob job({path}, 128, 1.0f);
     runJob(job);
 
     // THEN every decoded sample reaches the output (as 44.1 kHz frames, plus the encoder's own padding)

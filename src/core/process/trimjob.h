@@ -1,0 +1,44 @@
+#pragma once
+
+#include "process/batchjob.h"
+
+namespace sonavell {
+
+// Trim: cuts startTrimSeconds off the start and endTrimSeconds off the end of every input, in
+// place, keeping its tags. With recode the frames whose elapsed whole second lies in the window
+// are decoded and encoded again at bitrateKbps; without, the frames that end inside the window
+// are copied unchanged. The original is replaced only when the new file is complete; an input
+// that would keep no audio is reported and left as it is.
+class TrimJob : public BatchJob
+{
+public:
+    using BatchJob::BatchJob;
+
+    void setBitrateKbps(int kbps) { m_bitrateKbps = kbps; }
+    int bitrateKbps() const { return m_bitrateKbps; }
+    void setRecode(bool recode) { m_recode = recode; }
+    bool recode() const { return m_recode; }
+    // Re-encoding lowers the start length to the length of a file that is shorter than it, for
+    // that file and the rest of the job.
+    void setStartTrimSeconds(int seconds) { m_startTrimSeconds = seconds; }
+    int startTrimSeconds() const { return m_startTrimSeconds; }
+    void setEndTrimSeconds(int seconds) { m_endTrimSeconds = seconds; }
+    int endTrimSeconds() const { return m_endTrimSeconds; }
+
+    // Runs on the worker thread.
+    void processFile(const QString &path) override;
+
+    // The message for an input left unchanged because nothing of it would remain.
+    static QString tooShortMessage(const QString &path);
+
+private:
+    bool trimRecoded(const QString &path);
+    bool trimCopied(const QString &path);
+
+    int m_bitrateKbps = 32;
+    bool m_recode = false;
+    int m_startTrimSeconds = 10;
+    int m_endTrimSeconds = 10;
+};
+
+} // namespace sonavell
