@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace sonavell {
 namespace {
 
@@ -152,6 +154,18 @@ TEST_P(SplitVolumeTest, ScalesEverySample)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, SplitVolumeTest, ::testing::Values(0.5f, 1.0f));
+
+TEST_F(SplitJobTest, PartsGetTheModeOfAnyNewFile)
+{
+    const QString path = makeTone(QStringLiteral("a.mp3"), 1.0);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    SplitJob job({path});
+    test::runOnWorker(job, m_sink);
+    struct stat status = {};
+    ASSERT_EQ(::stat(QFile::encodeName(SplitJob::partPath(path, 1)).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+}
 
 TEST_F(SplitJobTest, ExistingPartsAreOverwritten)
 {
