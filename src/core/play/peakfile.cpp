@@ -1,0 +1,73 @@
+#include "play/peakfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace sonavell {
+
+PeakWriter::PeakWriter(QIODevice &out, int bufferBytes)
+    : m_out(out), m_buffer(static_cast<std::size_t>(bufferBytes - bufferBytes % peakfile::kGroupBytes))
+{
+}
+
+void PeakWriter::flush()
+{
+    if (m_used >= peakfile::kGroupBytes) {
+        const auto size = static_cast<qint64>(m_used - peakfile::kGroupBytes);
+        if (size > 0 && m_out.write(reinterpret_cast<const char *>(m_buffer.data()), size) != size)
+            m_ok = false;
+    }
+    m_used = 0;
+}
+
+bool PeakWriter::finish()
+{
+    flush();
+    return m_ok;
+}
+
+namespace peakfile {
+
+QString pathFor(const QString &wavePath)
+{
+    return wavePath.left(std::max<qsizetype>(0, wavePath.size() - 3)) + QStringLiteral("mmp");
+}
+
+bool build(const QString &wavePath, const QString &peakPath, bool mono)
+{
+    QFile wave(wavePath);
+    if (!wave.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    QSaveFile peaks(peakPath);
+    if (!peaks.open(QIODevice::WriteOnly))
+        return false;
+    PeakWriter writer(peaks);
+    if (wave.size() > kWaveDataStart && wave.seek(kWaveDataStart)) {
+        // kReadBlockBytes is a whole number of entries' spans, so each block starts a new span.
+        static_assert(kReadBlockBytes % (kGroupBytes * kGroupsPerEntry) == 0);
+        std::vector<std::uint8_t> block(kReadBlockBytes);
+        constexpr qint64 kSpan = kGroupBytes * kGroupsPerEntry;
+        std::uint8_t monoEntry[kGroupBytes];
+        for (;;) {
+            const qint64 got = wave.read(reinterpret_cast<char *>(block.data()), kReadBlockBytes);
+            if (got < 0)
+                return false;
+            for (qint64 at = kSpan - kGroupBytes; at + kGroupBytes <= got; at += kSpan) {
+                const std::uint8_t *group = block.data() + at;
+                if (mono) {
+                    monoEntry[0] = monoEntry[2] = group[0];
+                    monoEntry[1] = monoEntry[3] = group[1];
+                    writer.add(monoEntry);
+                } else {
+                    writer.add(group);
+                }
+            }
+            if (got < kReadBlockBytes)
+                break;
+        }
+    }
+    return writer.finish() && peaks.commit();
+}
+
+} // namespace peakfile
+} // namespace sonavell
