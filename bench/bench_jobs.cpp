@@ -1,0 +1,199 @@
+// Split, join and copy-trim as the file operations run them, on ten- and sixty-minute files,
+// printed beside `lame --mp3input` doing the same re-encoding work (and mp3splt or ffmpeg for
+// the cuts when they are installed). Prints results only; no target is checked.
+#include "encode/mp3encoder.h"
+#include "mp3/framereader.h"
+#include "mp3/framewalker.h"
+#include "process/joinjob.h"
+#include "process/splitjob.h"
+#include "process/trimjob.h"
+#include "settings/recordersettings.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include <sys/resource.h>
+
+using namespace sonavell;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kMinutes = 10;
+constexpr int kLongCopies = 6; // the sixty-minute file
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall time, and CPU time of this process and its children: the machine may be shared, so CPU
+// time is the figure to compare.
+template<typename Step>
+void measure(const char *name, double audioSeconds, Step step)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN);
+    const bool ok = step();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN) - cpuStart;
+    std::printf("%-46s %7.2f s wall %7.2f s CPU %8.1fx real time (CPU)%s\n", name, wall, cpu,
+                cpu > 0 ? audioSeconds / cpu : 0.0, ok ? "" : "  FAILED");
+    std::fflush(stdout);
+}
+
+bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, args);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool writeSourceMp3(const QString &path)
+{
+    WaveFormat format;
+    format.channels = 2;
+    format.samplesPerSec = kRate;
+    format = format.normalizedPcm();
+    Mp3Encoder encoder;
+    encoder.setFormat(format);
+    encoder.setBitRate(128);
+    encoder.setPath(path);
+    if (!encoder.start(0))
+        return false;
+    QByteArray chunk(static_cast<qsizetype>(encoder.bytesPerChunk()), '\0');
+    auto *out = reinterpret_cast<std::int16_t *>(chunk.data());
+    const qsizetype framesPerChunk = chunk.size() / 4;
+    std::uint32_t noise = 12345;
+    for (qsizetype frame = 0; frame < qsizetype(kRate) * kMinutes * 60; frame += framesPerChunk) {
+        for (qsizetype i = 0; i < framesPerChunk; ++i) {
+            const double t = double(frame + i) / kRate;
+            noise = noise * 1664525u + 1013904223u;
+            const double n = (int(noise >> 16) - 32768) / 32768.0;
+            out[2 * i] = static_cast<std::int16_t>(32767 * (0.3 * std::sin(2 * std::numbers::pi * 220 * t) + 0.05 * n));
+            out[2 * i + 1] = static_cast<std::int16_t>(32767 * (0.3 * std::sin(2 * std::numbers::pi * 330 * t) + 0.05 * n));
+        }
+        encoder.encodeChunk(chunk.constData());
+    }
+    return encoder.finish();
+}
+
+// The audio frames of the file without its Info frame, which would give the joined copies the
+// length of one.
+QByteArray framesWithoutInfo(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    qint64 skip = 0;
+    {
+        FrameReader reader(file);
+        FrameWalker walker(reader);
+        MpegFrame frame;
+        if (walker.next(frame) && frame.isVbrHeader)
+            skip = frame.offset + frame.length;
+    }
+    file.seek(skip);
+    return file.readAll();
+}
+
+} // namespace
+
+int main()
+{
+    QTemporaryDir folder;
+    overrideDataFolder(folder.filePath(QStringLiteral("Data")));
+    auto at = [&folder](const char *name) { return folder.filePath(QString::fromLatin1(name)); };
+
+    const QString source = at("source.mp3");
+    if (!writeSourceMp3(source)) {
+        std::fprintf(stderr, "encoder did not start\n");
+        return 1;
+    }
+    const QByteArray frames = framesWithoutInfo(source);
+    QFile longFile(at("long.mp3"));
+    if (!longFile.open(QIODevice::WriteOnly))
+        return 1;
+    for (int i = 0; i < kLongCopies; ++i)
+        longFile.write(frames);
+    longFile.close();
+    for (const char *name : {"join1.mp3", "join2.mp3", "join3.mp3", "lame.mp3"})
+        QFile::copy(source, at(name));
+    const double tenMinutes = kMinutes * 60.0;
+    std::printf("inputs: %d min, 44.1 kHz stereo, 128 kbit/s, %lld bytes; %d min, %lld bytes\n\n", kMinutes,
+                static_cast<long long>(QFile(source).size()), kMinutes * kLongCopies,
+                static_cast<long long>(QFile(at("long.mp3")).size()));
+
+    const QString lame = QStandardPaths::findExecutable(QStringLiteral("lame"));
+    const QString mp3splt = QStandardPaths::findExecutable(QStringLiteral("mp3splt"));
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+
+    SplitJob split({at("lame.mp3")});
+    split.setPartCount(3);
+    measure("split 10 min into 3 (SplitJob)", tenMinutes, [&] {
+        split.run();
+        return QFile::exists(SplitJob::partPath(at("lame.mp3"), 3));
+    });
+    if (!lame.isEmpty())
+        measure("  lame --mp3input, same re-encoding", tenMinutes, [&] {
+            return runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("-b"),
+                                  QStringLiteral("128"), at("lame.mp3"), at("lame-out.mp3")});
+        });
+    if (!mp3splt.isEmpty())
+        measure("  mp3splt -S 3 (frame copy, no re-encoding)", tenMinutes, [&] {
+            return runTool(mp3splt, {QStringLiteral("-q"), QStringLiteral("-S"), QStringLiteral("3"),
+                                     QStringLiteral("-d"), folder.path(), at("lame.mp3")});
+        });
+
+    JoinJob join({at("join1.mp3"), at("join2.mp3"), at("join3.mp3")});
+    join.setOutputPath(at("joined.mp3"));
+    join.setBitrateKbps(128);
+    join.setTargetFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
+    measure("join 3 x 10 min (JoinJob)", 3 * tenMinutes, [&] {
+        join.run();
+        return QFile::exists(at("joined.mp3"));
+    });
+    if (!lame.isEmpty())
+        measure("  lame --mp3input on each of the three", 3 * tenMinutes, [&] {
+            bool ok = true;
+            for (const char *name : {"join1.mp3", "join2.mp3", "join3.mp3"})
+                ok = runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("-b"),
+                                    QStringLiteral("128"), at(name), at("lame-out.mp3")})
+                     && ok;
+            return ok;
+        });
+
+    const double hour = tenMinutes * kLongCopies;
+    QFile::copy(at("long.mp3"), at("long-ffmpeg.mp3"));
+    measure("copy 60 min file (QFile::copy, I/O alone)", hour,
+            [&] { return QFile::copy(at("long.mp3"), at("long-copy.mp3")); });
+    TrimJob trim({at("long.mp3")});
+    trim.setStartTrimSeconds(10);
+    trim.setEndTrimSeconds(10);
+    measure("copy-trim 60 min, 10 s off each end (TrimJob)", hour, [&] {
+        trim.run();
+        return QFile(at("long.mp3")).size() < QFile(at("long-copy.mp3")).size();
+    });
+    if (!ffmpeg.isEmpty())
+        measure("  ffmpeg -c copy, same window", hour, [&] {
+            return runTool(ffmpeg, {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                                    QStringLiteral("-ss"), QStringLiteral("10"), QStringLiteral("-to"),
+                                    QString::number(hour - 10), QStringLiteral("-i"), at("long-ffmpeg.mp3"),
+                                    QStringLiteral("-c"), QStringLiteral("copy"), at("ffmpeg-out.mp3")});
+        });
+    if (mp3splt.isEmpty() || ffmpeg.isEmpty())
+        std::printf("\n(mp3splt or ffmpeg not installed: their rows are left out)\n");
+    return 0;
+}
