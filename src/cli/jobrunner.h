@@ -18,7 +18,7 @@ namespace sonavell::cli {
 int runJob(const char *command, BatchJob &job);
 
 // Reads "--name value" options and plain arguments (the input files) from a command's
-// arguments, reporting the first problem as text.
+// arguments, reporting the first problem as text. After "--" every argument is a file.
 class OptionReader
 {
 public:
@@ -29,9 +29,14 @@ public:
     template<typename Take>
     bool read(Take take)
     {
+        bool optionsEnded = false;
         for (m_at = 0; m_at < m_args.size() && m_error.isEmpty(); ++m_at) {
             const QString &arg = m_args[m_at];
-            if (!arg.startsWith(QLatin1String("--")) || arg == QLatin1String("--")) {
+            if (!optionsEnded && arg == QLatin1String("--")) {
+                optionsEnded = true;
+                continue;
+            }
+            if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
                 m_files.append(arg);
                 continue;
             }
