@@ -24,12 +24,20 @@ using namespace sonavell;
 
 namespace {
 
+QString &scratchPath()
+{
+    static QString path;
+    return path;
+}
+
+// One folder per fuzzing process, in memory where possible, removed when the process exits.
 QString scratchFolder()
 {
     const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    const QString folder = base + QStringLiteral("/sonavell-fuzz-%1").arg(::getpid());
-    QDir().mkpath(folder);
-    return folder;
+    scratchPath() = base + QStringLiteral("/sonavell-fuzz-%1").arg(::getpid());
+    QDir().mkpath(scratchPath());
+    std::atexit([] { QDir(scratchPath()).removeRecursively(); });
+    return scratchPath();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
