@@ -1,6 +1,11 @@
 #include "playtesting.h"
 
+#include "encode/mp3encoder.h"
 #include "process/wavefile.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
 
 namespace sonavell::test {
 
@@ -29,6 +34,39 @@ QByteArray countingBytes(qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>(i & 0xFF);
     return bytes;
+}
+
+bool writeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
+{
+    Mp3Encoder encoder;
+    encoder.setFormat(playFormat(rate, channels));
+    encoder.setPath(path);
+    encoder.setBitRate(kbps);
+    if (!encoder.start())
+        return false;
+    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
+    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
+        QByteArray piece = pcm.mid(at, chunk);
+        piece.resize(chunk, '\0');
+        encoder.encodeChunk(piece.constData());
+    }
+    return encoder.finish();
+}
+
+QByteArray sweepPcm(int rate, int channels, double seconds)
+{
+    const auto frames = static_cast<qsizetype>(std::llround(rate * seconds));
+    QByteArray pcm(frames * channels * 2, '\0');
+    double phase = 0;
+    for (qsizetype i = 0; i < frames; ++i) {
+        const double frequency = 200.0 + 50.0 * static_cast<double>((i * 100 / rate) % 30);
+        phase += 2.0 * std::numbers::pi * frequency / rate;
+        for (int c = 0; c < channels; ++c) {
+            const auto sample = static_cast<std::int16_t>(std::lround((c == 0 ? 9000 : 6000) * std::sin(phase * (c + 1))));
+            std::memcpy(pcm.data() + (i * channels + c) * 2, &sample, 2);
+        }
+    }
+    return pcm;
 }
 
 bool ScriptedOutput::open(const WaveFormat &format, AudioOutputClient *client)

@@ -18,6 +18,11 @@ bool writeWave(const QString &path, const WaveFormat &format, const QByteArray &
 // Bytes 0, 1, 2, ... 255, 0, 1, ...: every position of the data recognisable.
 QByteArray countingBytes(qsizetype size);
 
+// Encodes pcm (interleaved 16-bit) with our Mp3Encoder, the last chunk zero-padded.
+bool writeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
+// A tone that changes pitch every few milliseconds, so that samples from the wrong place differ.
+QByteArray sweepPcm(int rate, int channels, double seconds);
+
 // The in-memory device with scripted failures: the first `busyOpens` opens fail as a busy
 // device would, prepare fails after `preparable` buffers, write after `writable` writes.
 class ScriptedOutput : public FakeAudioOutput
