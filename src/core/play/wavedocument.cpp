@@ -17,39 +17,59 @@ int readWord(const unsigned char *bytes)
     return bytes[0] | (bytes[1] << 8);
 }
 
-// One band's column in the making: the range of the offset values seen so far.
-struct ColumnRange
+// The offset value u of a peak value: 16-bit, the signed word + 32767 as unsigned 16-bit;
+// 8-bit, the byte itself.
+template <bool Wide>
+int offsetAt(const unsigned char *values, std::size_t index)
 {
-    int lowest = 0;
-    int highest = 0;
-    int count = 0;
-    int column = 0;
-
-    void add(int value)
-    {
-        if (count == 0) {
-            lowest = highest = value;
-        } else {
-            lowest = std::min(lowest, value);
-            highest = std::max(highest, value);
-        }
-        ++count;
+    if constexpr (Wide) {
+        const auto word = static_cast<std::int16_t>(values[2 * index] | (values[2 * index + 1] << 8));
+        return static_cast<std::uint16_t>(word + 32767);
+    } else {
+        return values[index];
     }
-};
-
-// Screen y of an offset value: top + u × height / full. Rising in u, so a column's highest
-// and lowest value give its largest and smallest y.
-int screenY(const WaveBand &band, int offset, int full)
-{
-    return band.top + static_cast<int>(static_cast<qint64>(offset) * band.height / full);
 }
 
-void closeColumn(ColumnRange &range, const WaveBand &band, int full, std::vector<QPoint> &cache)
+// Screen y of an offset value: top + u × height / full. Rising in u, so a column's highest and
+// lowest value give its largest and smallest y.
+template <bool Wide>
+int screenY(const WaveBand &band, int offset)
 {
-    cache.emplace_back(range.column, screenY(band, range.highest, full));
-    cache.emplace_back(range.column, screenY(band, range.lowest, full));
-    ++range.column;
-    range.count = 0;
+    constexpr qint64 kFull = Wide ? 65535 : 255;
+    return band.top + static_cast<int>(static_cast<qint64>(offset) * band.height / kFull);
+}
+
+// Values feed the bands in turn (left, right, left, ... for stereo); every `perColumn` values
+// of a band close one column with the points (x, largest y) and (x, smallest y). A last,
+// partial column is left out.
+template <bool Wide>
+void buildColumns(const std::vector<unsigned char> &bytes, int perColumn, const std::vector<WaveBand> &layout,
+                  std::vector<QPoint> &cacheA, std::vector<QPoint> &cacheB)
+{
+    const std::size_t bandCount = layout.size();
+    const std::size_t values = bytes.size() / (Wide ? 2 : 1);
+    const std::size_t columns = values / bandCount / static_cast<std::size_t>(perColumn);
+    cacheA.reserve(columns * 2);
+    if (bandCount == 2)
+        cacheB.reserve(columns * 2);
+    const unsigned char *data = bytes.data();
+    const std::size_t step = bandCount;
+    for (std::size_t column = 0; column < columns; ++column) {
+        const std::size_t first = column * static_cast<std::size_t>(perColumn) * step;
+        for (std::size_t band = 0; band < bandCount; ++band) {
+            int lowest = offsetAt<Wide>(data, first + band);
+            int highest = lowest;
+            for (std::size_t k = 1; k < static_cast<std::size_t>(perColumn); ++k) {
+                const int value = offsetAt<Wide>(data, first + k * step + band);
+                lowest = std::min(lowest, value);
+                highest = std::max(highest, value);
+            }
+            std::vector<QPoint> &cache = band == 0 ? cacheA : cacheB;
+            const int x = static_cast<int>(column);
+            cache.emplace_back(x, screenY<Wide>(layout[band], highest));
+            cache.emplace_back(x, screenY<Wide>(layout[band], lowest));
+        }
+    }
 }
 
 } // namespace
@@ -265,41 +285,19 @@ bool WaveDocument::readCaches(const std::vector<WaveBand> &layout)
     QFile peaks(peakPath());
     if (!peaks.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
-    const bool wide = m_bitsPerSample == 16;
-    const int full = wide ? 65535 : 255;
-    const int valueBytes = wide ? 2 : 1;
-    const int blockBytes = wide ? 128000 : 64000;
+    // Read whole: a column's values may straddle any block boundary, and even the peak file of a
+    // 4 GB WAV is only 32 MB.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max<qint64>(0, peaks.size())));
+    const qint64 got = peaks.read(reinterpret_cast<char *>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (got < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(got));
     const int perColumn = m_zoom / kMinZoom;
-    const bool stereo = layout.size() == 2;
-    const qint64 columns = peaks.size() / peakfile::kGroupBytes * (peakfile::kGroupBytes / valueBytes)
-        / (stereo ? 2 : 1) / perColumn;
-    m_cacheA.reserve(static_cast<std::size_t>(columns) * 2);
-    if (stereo)
-        m_cacheB.reserve(static_cast<std::size_t>(columns) * 2);
-
-    ColumnRange ranges[2];
-    int band = 0;
-    std::vector<unsigned char> block(static_cast<std::size_t>(blockBytes));
-    for (;;) {
-        const qint64 got = peaks.read(reinterpret_cast<char *>(block.data()), blockBytes);
-        if (got <= 0)
-            break;
-        const qint64 values = got / valueBytes;
-        for (qint64 i = 0; i < values; ++i) {
-            // 16-bit: the signed word + 32767 as unsigned 16-bit; 8-bit: the byte itself.
-            const int offset = wide ? static_cast<std::uint16_t>(static_cast<std::int16_t>(readWord(&block[i * 2])) + 32767)
-                                    : block[static_cast<std::size_t>(i)];
-            ColumnRange &range = ranges[band];
-            range.add(offset);
-            if (range.count == perColumn)
-                closeColumn(range, layout[band], full, band == 0 ? m_cacheA : m_cacheB);
-            if (stereo)
-                band ^= 1;
-        }
-        if (got < blockBytes)
-            break;
-    }
-    if (!stereo)
+    if (m_bitsPerSample == 16)
+        buildColumns<true>(bytes, perColumn, layout, m_cacheA, m_cacheB);
+    else
+        buildColumns<false>(bytes, perColumn, layout, m_cacheA, m_cacheB);
+    if (layout.size() == 1)
         m_cacheB = m_cacheA;
     return true;
 }
