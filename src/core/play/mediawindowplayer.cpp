@@ -46,10 +46,9 @@ bool MediaWindowPlayer::openLocked()
         m_decoder.close();
         return false;
     }
+    m_deviceOpen = true;
     if (m_buffers.prepare(m_output, kBufferCount, kBufferBytes) < 2) {
-        m_buffers.release(m_output);
-        m_output.close();
-        m_decoder.close();
+        closeLocked();
         return false;
     }
     std::lock_guard lock(m_mutex);
@@ -69,11 +68,12 @@ void MediaWindowPlayer::closeLocked()
         m_mode = MediaMode::NotReady;
     }
     m_paused = false;
-    if (m_output.isOpen())
+    if (m_deviceOpen)
         m_output.reset();
     m_buffers.release(m_output);
-    if (m_output.isOpen())
+    if (m_deviceOpen)
         m_output.close();
+    m_deviceOpen = false;
     std::lock_guard lock(m_mutex);
     m_decoder.close();
     m_queued = m_nextIndex = 0;

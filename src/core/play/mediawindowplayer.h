@@ -110,6 +110,7 @@ private:
     Mp3StreamDecoder m_decoder{m_table};
     PlaybackBuffers m_buffers;
     std::uint32_t m_frameBytes = 4;
+    bool m_deviceOpen = false; // by this player: another may use the device before or after it
 
     // Serialises the owner's commands; never taken by the notification thread.
     std::mutex m_commandMutex;

@@ -48,6 +48,7 @@ bool WaveOutPlayer::open(const QString &path, qint64 startOffset, qint64 endOffs
         close();
         return false;
     }
+    m_deviceOpen = true;
     if (m_buffers.prepare(m_output, kMaxBuffers, kBufferBytes) < 2) {
         close();
         return false;
@@ -117,7 +118,7 @@ void WaveOutPlayer::onAudioOutput(Event event, AudioOutputBuffer *)
 
 qint64 WaveOutPlayer::position() const
 {
-    if (!m_playing || !m_output.isOpen())
+    if (!m_playing || !m_deviceOpen)
         return 0;
     return static_cast<qint64>(m_output.positionBytes());
 }
@@ -129,7 +130,7 @@ void WaveOutPlayer::stop()
         std::lock_guard lock(m_fillMutex);
         m_playing = false;
     }
-    if (!m_output.isOpen())
+    if (!m_deviceOpen)
         return;
     // The buffers handed back by the reset find m_playing clear and are not queued again.
     m_output.reset();
@@ -139,8 +140,9 @@ void WaveOutPlayer::stop()
 void WaveOutPlayer::close()
 {
     m_buffers.release(m_output);
-    if (m_output.isOpen())
+    if (m_deviceOpen)
         m_output.close();
+    m_deviceOpen = false;
     m_queuedCount = 0;
     m_nextIndex = 0;
     if (m_reader) {

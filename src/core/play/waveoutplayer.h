@@ -61,6 +61,7 @@ private:
     std::unique_ptr<WaveFile> m_reader;
     std::uint32_t m_readSize = kBufferBytes; // whole sample frames
     std::uint32_t m_frameBytes = 1;
+    bool m_deviceOpen = false; // by this player: another may use the device before or after it
     qint64 m_startOffset = 0;
     qint64 m_endOffset = 0;
 

@@ -275,6 +275,20 @@ TEST_F(MediaPlayer, BusyDeviceIsTriedTwice)
     EXPECT_EQ(output.opens, 2);
 }
 
+TEST_F(MediaPlayer, AClosedPlayerLeavesTheNextOneItsDevice)
+{
+    ASSERT_TRUE(player.open());
+    player.stopAndClose();
+    MediaWindowPlayer next(output);
+    next.setPath(path);
+    ASSERT_TRUE(next.open());
+    player.stopAndClose();
+    EXPECT_FALSE(player.open()); // the device is taken
+    player.stopAndClose();
+    EXPECT_TRUE(output.isOpen());
+    EXPECT_TRUE(next.isOpen());
+}
+
 TEST(MediaPlayerFiles, WhatCannotBePlayed)
 {
     TempFolder folder;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace sonavell::test {
 namespace {
 
@@ -207,6 +209,28 @@ TEST(WaveOutPlayer, StopDuringRefills)
         EXPECT_FALSE(output.isOpen());
         player.stop();
     }
+}
+
+// The editor makes a new player for each play on the same device; the old one may go later.
+TEST(WaveOutPlayer, AStoppedPlayerLeavesTheNextOneItsDevice)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("a.wav"));
+    ASSERT_TRUE(writeWave(path, playFormat(44100, 2), countingBytes(50000)));
+    FakeAudioOutput output;
+    output.allowBuffers(0);
+    auto first = std::make_unique<WaveOutPlayer>(output);
+    ASSERT_TRUE(first->open(path, 0, 0));
+    first->stop();
+    WaveOutPlayer second(output);
+    ASSERT_TRUE(second.open(path, 0, 0));
+    first->stop();
+    first.reset();
+    EXPECT_TRUE(output.isOpen());
+    EXPECT_TRUE(second.isPlaying());
+    WaveOutPlayer never(output);
+    EXPECT_FALSE(never.open(path, 0, 0)); // the device is taken
+    EXPECT_TRUE(output.isOpen());
 }
 
 TEST(WaveOutPlayer, DestroyingAPlayingPlayerReleasesTheDevice)
