@@ -118,6 +118,16 @@ void MediaWindowPlayer::startPlayback(qint64 sample)
     m_output.restart();
 }
 
+void MediaWindowPlayer::resume()
+{
+    // The mode first: buffers finishing right after the restart may end the play.
+    {
+        std::lock_guard lock(m_mutex);
+        m_mode = MediaMode::Playing;
+    }
+    m_output.restart();
+}
+
 void MediaWindowPlayer::refill()
 {
     while (m_refilling && !m_decodedAll && m_queued < m_buffers.count()) {
@@ -181,9 +191,7 @@ bool MediaWindowPlayer::play()
         const MediaMode before = mode();
         m_paused = false;
         if (before == MediaMode::Paused) {
-            m_output.restart();
-            std::lock_guard lock(m_mutex);
-            m_mode = MediaMode::Playing;
+            resume();
         } else if (before != MediaMode::Playing) {
             bool fromStart = false;
             {
@@ -209,11 +217,8 @@ void MediaWindowPlayer::togglePause()
         const MediaMode before = mode();
         if (m_paused) {
             m_paused = false;
-            if (before == MediaMode::Paused) {
-                m_output.restart();
-                std::lock_guard lock(m_mutex);
-                m_mode = MediaMode::Playing;
-            }
+            if (before == MediaMode::Paused)
+                resume();
         } else {
             m_paused = true;
             std::lock_guard lock(m_mutex);

@@ -39,6 +39,9 @@ public:
 //
 // Commands belong to the owner's thread. Once stopAndClose() (or the destructor) has returned
 // the player calls its owner no more. The output is not owned and must outlive the player.
+//
+// The end is reported when the device hands the last buffer back; a device that does so once it
+// has taken the buffer (ALSA) is then still playing its latency's worth of sound.
 class MediaWindowPlayer : private AudioOutputClient
 {
 public:
@@ -89,6 +92,7 @@ private:
     // Stops the device and forgets its queue; returns the sample it had reached.
     qint64 halt();
     void startPlayback(qint64 sample);
+    void resume();
     // Under m_mutex.
     void refill();
     qint64 currentSample() const;
