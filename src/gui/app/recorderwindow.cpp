@@ -3,7 +3,11 @@
 #include "files/drives.h"
 #include "files/filelist.h"
 #include "record/captureengine.h"
+#include "record/recordsetupdialog.h"
 #include "record/recordsourcepanel.h"
+#include "record/silencedetectordialog.h"
+#include "record/timedrecording.h"
+#include "record/timedrecordingdialog.h"
 #include "settings/recordersettings.h"
 #include "ui_recorderwindow.h"
 
@@ -22,6 +26,7 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTextBrowser>
+#include <QTimerEvent>
 #include <QVBoxLayout>
 
 namespace sonavell {
@@ -46,10 +51,6 @@ bool isAvailable(CommandId id)
     case CommandId::Split:
     case CommandId::WavToMp3:
     case CommandId::Mp3ToWav:
-    case CommandId::SilenceDetector:
-    case CommandId::RecordSetup:
-    case CommandId::OptionButton:
-    case CommandId::TimedRecording:
     case CommandId::Homepage:
     case CommandId::Support:
     case CommandId::PlayButton:
@@ -327,9 +328,45 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::TagEditButton:
         toggleTagPanel();
         break;
+    case CommandId::SilenceDetector: {
+        SilenceDetectorDialog dialog(settings(), this);
+        dialog.exec();
+        break;
+    }
+    case CommandId::TimedRecording: {
+        TimedRecordingDialog dialog(settings(), this);
+        dialog.exec();
+        break;
+    }
+    case CommandId::RecordSetup:
+    case CommandId::OptionButton:
+        showRecordSetup();
+        break;
     default:
         break;
     }
+}
+
+void RecorderWindow::showRecordSetup()
+{
+    RecordSetupDialog dialog(settings(), m_input, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The mixer device may have changed: list its inputs again.
+    m_sources->setupAccepted();
+    m_ui->recordControl->refresh();
+    const WaveFormat &format = settings().recordFormat();
+    m_ui->waveformStrip->setFrameFormat(format.channels, format.bitsPerSample);
+    update();
+}
+
+void RecorderWindow::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_timerId) {
+        QMainWindow::timerEvent(event);
+        return;
+    }
+    checkSchedule(settings().timedRecordings(), QDateTime::currentDateTime(), *m_recording);
 }
 
 void RecorderWindow::openFiles()

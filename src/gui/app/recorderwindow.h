@@ -60,6 +60,8 @@ Q_SIGNALS:
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // The one-second tick: timed recording.
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     // RecordingView
@@ -79,6 +81,7 @@ private:
     QMenu *buildMenu(std::span<const MenuItem> items, QWidget *parent, bool tracked);
     void updateCommandStates();
     void onBufferRecorded(int peak, const QString &elapsed);
+    void showRecordSetup();
     void openFiles();
     void saveAs();
     void toggleTagPanel();
