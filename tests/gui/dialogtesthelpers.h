@@ -13,8 +13,7 @@ namespace sonavell::test {
 
 // Handles the next modal window of type T once it is up (inside its own event loop), then
 // stops watching. Keep the object alive until the modal window has been handled.
-template <typename T>
-class NextModal
+template <typename T> class NextModal
 {
 public:
     explicit NextModal(std::function<void(T *)> handler) : m_handler(std::move(handler))

@@ -25,13 +25,15 @@ class NiceName : public ::testing::TestWithParam<NiceNameCase>
 
 TEST_P(NiceName, CapitalsOnlyKeepOneCapital)
 {
-    EXPECT_EQ(FolderBrowser::niceName(QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().nice));
+    EXPECT_EQ(FolderBrowser::niceName(QString::fromUtf8(GetParam().text)),
+              QString::fromUtf8(GetParam().nice));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, NiceName,
                          ::testing::Values(NiceNameCase{"PROGRAM FILES", "Program files"},
                                            NiceNameCase{"MP3", "Mp3"}, NiceNameCase{"Music", "Music"},
-                                           NiceNameCase{"mUSIC", "mUSIC"}, NiceNameCase{"live 2024", "live 2024"},
+                                           NiceNameCase{"mUSIC", "mUSIC"},
+                                           NiceNameCase{"live 2024", "live 2024"},
                                            NiceNameCase{"2024", "2024"}, NiceNameCase{"", ""},
                                            NiceNameCase{"ÄPFEL", "Äpfel"}));
 
@@ -45,15 +47,17 @@ protected:
         EXPECT_TRUE(test::writeAll(m_folder.file(QStringLiteral("song.mp3")), QByteArray(16, '\0')));
         m_browser = std::make_unique<FolderBrowser>(
             QStringLiteral("Record File Path"), QStringLiteral("Blar blar..."), nullptr,
-            QList<FolderBrowser::Place>{{m_folder.path(), m_folder.path(), FolderBrowser::PlaceKind::Fixed},
-                                        {QStringLiteral("/"), QStringLiteral("/"), FolderBrowser::PlaceKind::Fixed}});
+            QList<FolderBrowser::Place>{
+                {m_folder.path(), m_folder.path(), FolderBrowser::PlaceKind::Fixed},
+                {QStringLiteral("/"), QStringLiteral("/"), FolderBrowser::PlaceKind::Fixed}});
         m_browser->show();
     }
 
     QTreeWidgetItem *place() const { return m_browser->tree()->topLevelItem(0); }
     QPushButton *ok() const
     {
-        return m_browser->findChild<QDialogButtonBox *>(QStringLiteral("buttons"))->button(QDialogButtonBox::Ok);
+        return m_browser->findChild<QDialogButtonBox *>(QStringLiteral("buttons"))
+            ->button(QDialogButtonBox::Ok);
     }
     static QStringList texts(const QTreeWidgetItem *item)
     {
@@ -70,7 +74,8 @@ protected:
 TEST_F(FolderBrowserTest, OpensWithPlacesAndTheNetworkLastAndOkDisabled)
 {
     EXPECT_EQ(m_browser->windowTitle(), QStringLiteral("Record File Path"));
-    EXPECT_EQ(m_browser->findChild<QLabel *>(QStringLiteral("promptLabel"))->text(), QStringLiteral("Blar blar..."));
+    EXPECT_EQ(m_browser->findChild<QLabel *>(QStringLiteral("promptLabel"))->text(),
+              QStringLiteral("Blar blar..."));
     QTreeWidget *tree = m_browser->tree();
     ASSERT_EQ(tree->topLevelItemCount(), 3);
     EXPECT_EQ(tree->topLevelItem(2), m_browser->networkRoot());
@@ -183,8 +188,8 @@ TEST_P(BrowseForFolder, HandsBackTheChosenPathCutToSize)
             browser->reject();
     });
     QString buffer = QStringLiteral("previous");
-    const bool chosen = browseForFolder(nullptr, QStringLiteral("Select Wav File Path"), QStringLiteral("Blar blar..."),
-                                        buffer, c.size);
+    const bool chosen = browseForFolder(nullptr, QStringLiteral("Select Wav File Path"),
+                                        QStringLiteral("Blar blar..."), buffer, c.size);
     EXPECT_TRUE(answer.handled());
     EXPECT_EQ(chosen, c.accept);
     if (!c.accept)
@@ -193,11 +198,11 @@ TEST_P(BrowseForFolder, HandsBackTheChosenPathCutToSize)
         EXPECT_EQ(buffer, c.expectedLength < 0 ? wanted : wanted.left(c.expectedLength));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BrowseForFolder,
-                         ::testing::Values(BrowseCase{"Ok", true, 199, -1}, BrowseCase{"Cancel", false, 199, -1},
-                                           BrowseCase{"CutToSizeLessOne", true, 6, 5},
-                                           BrowseCase{"NoRoom", true, 1, 0}),
-                         [](const ::testing::TestParamInfo<BrowseCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrowseForFolder,
+    ::testing::Values(BrowseCase{"Ok", true, 199, -1}, BrowseCase{"Cancel", false, 199, -1},
+                      BrowseCase{"CutToSizeLessOne", true, 6, 5}, BrowseCase{"NoRoom", true, 1, 0}),
+    [](const ::testing::TestParamInfo<BrowseCase> &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace sonavell

@@ -25,7 +25,8 @@ class RecordSetupDialogTest : public ::testing::Test
 protected:
     RecordSetupDialogTest()
     {
-        m_input.setDeviceNames({QStringLiteral("HDA Intel PCH: ALC3246 Analog"), QStringLiteral("USB Audio Device")});
+        m_input.setDeviceNames(
+            {QStringLiteral("HDA Intel PCH: ALC3246 Analog"), QStringLiteral("USB Audio Device")});
         // A stored format whose byte rate and alignment were never made consistent.
         m_settings.setRecordFormat(WaveFormat{1, 2, 44100, 44100, 1, 16, 0});
         m_settings.setBitRateIndex(7); // 64 kbit/s
@@ -40,8 +41,7 @@ protected:
         m_dialog = std::make_unique<RecordSetupDialog>(m_settings, m_input);
         m_dialog->show();
     }
-    template <typename T>
-    T *child(const char *name) const
+    template <typename T> T *child(const char *name) const
     {
         T *found = m_dialog->findChild<T *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -79,8 +79,9 @@ TEST_F(RecordSetupDialogTest, ShowsTheStoredSetupWithItsTexts)
     EXPECT_EQ(child<QLabel>("saveDirectoryLabel")->text(), QStringLiteral("Save Directory"));
     EXPECT_EQ(child<QPushButton>("browseButton")->text(), QStringLiteral("..."));
 
-    EXPECT_EQ(items(child<QComboBox>("deviceCombo")),
-              (QStringList{QStringLiteral("HDA Intel PCH: ALC3246 Analog"), QStringLiteral("USB Audio Device")}));
+    EXPECT_EQ(
+        items(child<QComboBox>("deviceCombo")),
+        (QStringList{QStringLiteral("HDA Intel PCH: ALC3246 Analog"), QStringLiteral("USB Audio Device")}));
     EXPECT_EQ(items(child<QComboBox>("sampleRateCombo")),
               (QStringList{QStringLiteral("8000 Hz"), QStringLiteral("11025 Hz"), QStringLiteral("22050 Hz"),
                            QStringLiteral("44100 Hz")}));

@@ -33,8 +33,7 @@ protected:
         m_dialog->show();
     }
 
-    template <typename T>
-    T *child(const char *name) const
+    template <typename T> T *child(const char *name) const
     {
         T *found = m_dialog->findChild<T *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -54,7 +53,8 @@ TEST_F(SilenceDetectorDialogTest, ShowsTheStoredValuesWithTheirTexts)
     EXPECT_EQ(m_dialog->windowTitle(), QStringLiteral("Voice Activation Process"));
     EXPECT_EQ(child<QCheckBox>("enabledCheck")->text(), QStringLiteral("Use Voice Slient Detecter "));
     EXPECT_EQ(child<QCheckBox>("skipCheck")->text(), QStringLiteral("Skip Silent  Passages "));
-    EXPECT_EQ(child<QGroupBox>("sensitivityGroup")->title(), QStringLiteral("Sensitivity of Silent Detector"));
+    EXPECT_EQ(child<QGroupBox>("sensitivityGroup")->title(),
+              QStringLiteral("Sensitivity of Silent Detector"));
     EXPECT_EQ(child<QLabel>("lowLabel")->text(), QStringLiteral("Low"));
     EXPECT_EQ(child<QLabel>("highLabel")->text(), QStringLiteral("High"));
     EXPECT_EQ(child<QGroupBox>("actionGroup")->title(), QStringLiteral("Long Silence Action"));
@@ -141,15 +141,16 @@ TEST_P(SilenceDetectorDialogRejects, KeepsTheDialogOpenOnTheFaultyEdit)
 
 INSTANTIATE_TEST_SUITE_P(
     Seconds, SilenceDetectorDialogRejects,
-    ::testing::Values(BadSeconds{"StopZero", true, "0", "Please enter an integer between 1 and 1000."},
-                      BadSeconds{"StopAboveRange", true, "1001", "Please enter an integer between 1 and 1000."},
-                      BadSeconds{"StopNegative", true, "-5", "Please enter an integer between 1 and 1000."},
-                      BadSeconds{"StopText", true, "five", "Please enter an integer."},
-                      BadSeconds{"StopEmpty", true, "", "Please enter an integer."},
-                      BadSeconds{"NewFileZero", false, "0", "Please enter an integer between 1 and 1000."},
-                      BadSeconds{"NewFileAboveRange", false, "1001", "Please enter an integer between 1 and 1000."},
-                      BadSeconds{"NewFileFraction", false, "2.5", "Please enter an integer."},
-                      BadSeconds{"NewFileHuge", false, "99999999999", "Please enter an integer."}),
+    ::testing::Values(
+        BadSeconds{"StopZero", true, "0", "Please enter an integer between 1 and 1000."},
+        BadSeconds{"StopAboveRange", true, "1001", "Please enter an integer between 1 and 1000."},
+        BadSeconds{"StopNegative", true, "-5", "Please enter an integer between 1 and 1000."},
+        BadSeconds{"StopText", true, "five", "Please enter an integer."},
+        BadSeconds{"StopEmpty", true, "", "Please enter an integer."},
+        BadSeconds{"NewFileZero", false, "0", "Please enter an integer between 1 and 1000."},
+        BadSeconds{"NewFileAboveRange", false, "1001", "Please enter an integer between 1 and 1000."},
+        BadSeconds{"NewFileFraction", false, "2.5", "Please enter an integer."},
+        BadSeconds{"NewFileHuge", false, "99999999999", "Please enter an integer."}),
     [](const ::testing::TestParamInfo<BadSeconds> &info) { return std::string(info.param.name); });
 
 TEST_F(SilenceDetectorDialogTest, ACorrectedValueIsThenAccepted)

@@ -99,8 +99,10 @@ TEST_F(TimedRecordingDialogTest, AClickOnEitherPickerSelectsItsRow)
     EXPECT_EQ(m_dialog->selectedRow(), 2);
     EXPECT_TRUE(m_dialog->isHighlighted(2));
     EXPECT_FALSE(m_dialog->isHighlighted(0));
-    EXPECT_EQ(m_dialog->endPicker(2)->palette().color(QPalette::Base), m_dialog->palette().color(QPalette::Highlight));
-    EXPECT_EQ(m_dialog->startPicker(0)->palette().color(QPalette::Base), m_dialog->palette().color(QPalette::Base));
+    EXPECT_EQ(m_dialog->endPicker(2)->palette().color(QPalette::Base),
+              m_dialog->palette().color(QPalette::Highlight));
+    EXPECT_EQ(m_dialog->startPicker(0)->palette().color(QPalette::Base),
+              m_dialog->palette().color(QPalette::Base));
     test::saveScreenshot(*m_dialog, QStringLiteral("timedrecordingdialog-row3.png"));
 
     QTest::mouseClick(m_dialog->startPicker(1), Qt::RightButton);

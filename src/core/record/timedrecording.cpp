@@ -51,7 +51,8 @@ int timeOfDayDifference(std::int32_t time, const QDateTime &now)
 {
     const QTime at = timeOfDay(time);
     const QTime clock = now.toLocalTime().time();
-    return (at.hour() - clock.hour()) * 3600 + (at.minute() - clock.minute()) * 60 + (at.second() - clock.second());
+    return (at.hour() - clock.hour()) * 3600 + (at.minute() - clock.minute()) * 60 +
+           (at.second() - clock.second());
 }
 
 void checkSchedule(const QList<TimedRecording> &entries, const QDateTime &now, ScheduledRecorder &recorder)

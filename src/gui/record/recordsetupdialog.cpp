@@ -25,10 +25,12 @@ RecordSetupDialog::RecordSetupDialog(RecorderSettings &settings, const AudioInpu
     // A rate outside the table shows (and is stored on OK) as the first one.
     m_ui->sampleRateCombo->setCurrentIndex(settings.sampleRateIndex());
     const int bitRateIndex = settings.bitRateIndex();
-    const bool inTable = bitRateIndex >= 0 && bitRateIndex < static_cast<int>(RecorderSettings::kBitRates.size());
+    const bool inTable =
+        bitRateIndex >= 0 && bitRateIndex < static_cast<int>(RecorderSettings::kBitRates.size());
     m_ui->bitRateCombo->setCurrentIndex(inTable ? bitRateIndex : RecorderSettings::kDefaultBitRateIndex);
     // An out-of-range position selects nothing; OK then stores device 0.
-    m_ui->deviceCombo->setCurrentIndex(mixerDevice.load() - 1 < input.deviceCount() ? mixerDevice.load() - 1 : -1);
+    m_ui->deviceCombo->setCurrentIndex(mixerDevice.load() - 1 < input.deviceCount() ? mixerDevice.load() - 1
+                                                                                    : -1);
     showEstimate();
 
     connect(m_ui->monoRadio, &QRadioButton::toggled, this, &RecordSetupDialog::showEstimate);
@@ -48,13 +50,15 @@ QString RecordSetupDialog::estimateText(int kbps)
 void RecordSetupDialog::showEstimate()
 {
     const int index = m_ui->bitRateCombo->currentIndex();
-    m_ui->estimateEdit->setText(estimateText(RecorderSettings::kBitRates[static_cast<std::size_t>(std::max(0, index))]));
+    m_ui->estimateEdit->setText(
+        estimateText(RecorderSettings::kBitRates[static_cast<std::size_t>(std::max(0, index))]));
 }
 
 void RecordSetupDialog::browse()
 {
     QString folder;
-    if (browseForFolder(this, QStringLiteral("Record File Path"), QStringLiteral("Blar blar..."), folder, kFolderSize))
+    if (browseForFolder(this, QStringLiteral("Record File Path"), QStringLiteral("Blar blar..."), folder,
+                        kFolderSize))
         m_ui->saveDirectoryEdit->setText(folder);
 }
 
@@ -62,7 +66,8 @@ void RecordSetupDialog::accept()
 {
     m_settings.setChannelsIndex(m_ui->stereoRadio->isChecked() ? 1 : 0);
     m_settings.setBitRateIndex(m_ui->bitRateCombo->currentIndex());
-    m_settings.setSampleRate(RecorderSettings::kSampleRates[static_cast<std::size_t>(m_ui->sampleRateCombo->currentIndex())]);
+    m_settings.setSampleRate(
+        RecorderSettings::kSampleRates[static_cast<std::size_t>(m_ui->sampleRateCombo->currentIndex())]);
     m_settings.setSaveDirectory(m_ui->saveDirectoryEdit->text());
     mixerDevice = m_ui->deviceCombo->currentIndex() + 1;
     QDialog::accept();

@@ -30,7 +30,8 @@ std::optional<int> SilenceDetectorDialog::parseSeconds(const QString &text, QStr
         return std::nullopt;
     }
     if (value < kMinSeconds || value > kMaxSeconds) {
-        *message = QStringLiteral("Please enter an integer between %1 and %2.").arg(kMinSeconds).arg(kMaxSeconds);
+        *message =
+            QStringLiteral("Please enter an integer between %1 and %2.").arg(kMinSeconds).arg(kMaxSeconds);
         return std::nullopt;
     }
     return value;

@@ -21,7 +21,8 @@ TimedRecordingDialog::TimedRecordingDialog(RecorderSettings &settings, QWidget *
             policy.setRetainSizeWhenHidden(true);
             picker->setSizePolicy(policy);
             // A click lands on the picker's line edit; either way it selects the row.
-            for (QObject *target : {static_cast<QObject *>(picker), static_cast<QObject *>(picker->findChild<QLineEdit *>())}) {
+            for (QObject *target :
+                 {static_cast<QObject *>(picker), static_cast<QObject *>(picker->findChild<QLineEdit *>())}) {
                 if (!target)
                     continue;
                 target->installEventFilter(this);
@@ -148,8 +149,8 @@ bool TimedRecordingDialog::eventFilter(QObject *watched, QEvent *event)
 {
     const auto row = m_rowOf.constFind(watched);
     if (row != m_rowOf.cend()) {
-        const bool leftClick = event->type() == QEvent::MouseButtonPress
-                               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+        const bool leftClick = event->type() == QEvent::MouseButtonPress &&
+                               static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
         if (leftClick && *row != m_selected)
             selectRow(*row);
     }

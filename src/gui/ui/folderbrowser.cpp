@@ -84,8 +84,8 @@ QList<FolderBrowser::Place> FolderBrowser::systemPlaces()
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
         // Snap packages mount read-only images; bind mounts of single files are no folders.
-        if (!volume.isValid() || !volume.isReady() || root == QStringLiteral("/") || root == home
-            || volume.fileSystemType() == "squashfs" || !QFileInfo(root).isDir())
+        if (!volume.isValid() || !volume.isReady() || root == QStringLiteral("/") || root == home ||
+            volume.fileSystemType() == "squashfs" || !QFileInfo(root).isDir())
             continue;
         if (std::none_of(volumes.cbegin(), volumes.cend(), [&](const Place &p) { return p.path == root; }))
             volumes.append({root, root, volumeKind(volume)});
@@ -94,7 +94,8 @@ QList<FolderBrowser::Place> FolderBrowser::systemPlaces()
     return places + volumes;
 }
 
-FolderBrowser::FolderBrowser(const QString &title, const QString &prompt, QWidget *parent, const QList<Place> &places)
+FolderBrowser::FolderBrowser(const QString &title, const QString &prompt, QWidget *parent,
+                             const QList<Place> &places)
     : QDialog(parent), m_ui(std::make_unique<Ui::FolderBrowser>())
 {
     m_ui->setupUi(this);
@@ -191,8 +192,8 @@ void FolderBrowser::fill(QTreeWidgetItem *item)
         return;
     // Hidden (dot) folders are left out, as file choosers here do; an unreadable folder gives none.
     const QDir folder(fullPath(item));
-    const QStringList names =
-        folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    const QStringList names = folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                               QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     for (const QString &name : names)
         addFolder(item, name);
 }
@@ -204,8 +205,8 @@ QTreeWidgetItem *FolderBrowser::selectPath(const QString &path)
     for (int i = 0; i < m_ui->tree->topLevelItemCount(); ++i) {
         QTreeWidgetItem *place = m_ui->tree->topLevelItem(i);
         const QString placePath = fullPath(place);
-        if (!placePath.isEmpty() && target.startsWith(placePath)
-            && (!best || placePath.size() > fullPath(best).size()))
+        if (!placePath.isEmpty() && target.startsWith(placePath) &&
+            (!best || placePath.size() > fullPath(best).size()))
             best = place;
     }
     if (!best)

@@ -63,7 +63,8 @@ class TimeOfDayDifference : public ::testing::TestWithParam<DifferenceCase>
 TEST_P(TimeOfDayDifference, ComparesClockTimesWithoutWrapping)
 {
     const DifferenceCase &c = GetParam();
-    EXPECT_EQ(timeOfDayDifference(at(QString::fromLatin1(c.entry)), tick(QString::fromLatin1(c.now))), c.difference);
+    EXPECT_EQ(timeOfDayDifference(at(QString::fromLatin1(c.entry)), tick(QString::fromLatin1(c.now))),
+              c.difference);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clock, TimeOfDayDifference,
@@ -94,24 +95,25 @@ TEST_P(ScheduleTick, StartsAndStopsInsideTheTwoSecondWindow)
     const TickCase &c = GetParam();
     FakeRecorder recorder;
     recorder.m_recording = c.recording;
-    checkSchedule({entry(QStringLiteral("10:00:00"), QStringLiteral("10:30:00"))}, tick(QString::fromLatin1(c.now)),
-                  recorder);
+    checkSchedule({entry(QStringLiteral("10:00:00"), QStringLiteral("10:30:00"))},
+                  tick(QString::fromLatin1(c.now)), recorder);
     EXPECT_EQ(recorder.m_calls, c.calls);
     EXPECT_EQ(recorder.m_recording, c.recordingAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Window, ScheduleTick,
-    ::testing::Values(TickCase{"OnTheSecond", "10:00:00", false, {"record"}, true},
-                      TickCase{"OneEarly", "09:59:59", false, {"record"}, true},
-                      TickCase{"OneLate", "10:00:01", false, {"record"}, true},
-                      TickCase{"TwoLateMissesTheStart", "10:00:02", false, {}, false},
-                      TickCase{"TwoEarlyIsTooSoon", "09:59:58", false, {}, false},
-                      TickCase{"AlreadyRecording", "10:00:00", true, {}, true},
-                      TickCase{"EndStops", "10:30:01", true, {"stop"}, false},
-                      TickCase{"EndWhileIdle", "10:30:00", false, {}, false},
-                      TickCase{"LateEndMissesTheStop", "10:30:02", true, {}, true}),
-    [](const ::testing::TestParamInfo<TickCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Window, ScheduleTick,
+                         ::testing::Values(TickCase{"OnTheSecond", "10:00:00", false, {"record"}, true},
+                                           TickCase{"OneEarly", "09:59:59", false, {"record"}, true},
+                                           TickCase{"OneLate", "10:00:01", false, {"record"}, true},
+                                           TickCase{"TwoLateMissesTheStart", "10:00:02", false, {}, false},
+                                           TickCase{"TwoEarlyIsTooSoon", "09:59:58", false, {}, false},
+                                           TickCase{"AlreadyRecording", "10:00:00", true, {}, true},
+                                           TickCase{"EndStops", "10:30:01", true, {"stop"}, false},
+                                           TickCase{"EndWhileIdle", "10:30:00", false, {}, false},
+                                           TickCase{"LateEndMissesTheStop", "10:30:02", true, {}, true}),
+                         [](const ::testing::TestParamInfo<TickCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(Schedule, StartJustBeforeMidnightFiresOnlyBeforeIt)
 {
@@ -129,8 +131,8 @@ TEST(Schedule, StartJustBeforeMidnightFiresOnlyBeforeIt)
 TEST(Schedule, StartAndEndInOneTickStartThenStop)
 {
     FakeRecorder recorder;
-    checkSchedule({entry(QStringLiteral("07:00:00"), QStringLiteral("07:00:01"))}, tick(QStringLiteral("07:00:00")),
-                  recorder);
+    checkSchedule({entry(QStringLiteral("07:00:00"), QStringLiteral("07:00:01"))},
+                  tick(QStringLiteral("07:00:00")), recorder);
     EXPECT_EQ(recorder.m_calls, (std::vector<std::string>{"record", "stop"}));
     EXPECT_FALSE(recorder.m_recording);
 }
@@ -139,8 +141,8 @@ TEST(Schedule, FailedStartLeavesNothingToStop)
 {
     FakeRecorder recorder;
     recorder.m_recordWorks = false;
-    checkSchedule({entry(QStringLiteral("07:00:00"), QStringLiteral("07:00:00"))}, tick(QStringLiteral("07:00:00")),
-                  recorder);
+    checkSchedule({entry(QStringLiteral("07:00:00"), QStringLiteral("07:00:00"))},
+                  tick(QStringLiteral("07:00:00")), recorder);
     EXPECT_EQ(recorder.m_calls, std::vector<std::string>{"record"});
 }
 
