@@ -11,7 +11,6 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
-    QApplication::setOrganizationName(QStringLiteral("Sonavell"));
     // Loaded now, saved when the process exits.
     sonavell::settings();
 

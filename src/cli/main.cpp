@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "settings/recordersettings.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -37,6 +38,8 @@ int main(int argc, char **argv)
     using namespace sonavell::cli;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Sonavell"));
+    // The command line reads the program's settings but leaves the file to the program.
+    sonavell::keepSettingsUnsaved();
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
         printUsage();

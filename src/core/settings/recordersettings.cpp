@@ -324,11 +324,17 @@ bool RecorderSettings::save(const QString &path) const
 
 namespace {
 
+std::atomic<bool> g_saveAtExit{true};
+
 // Loads on first use and saves once, when the process exits.
 struct SettingsHolder
 {
     SettingsHolder() : path(dataFolder() + settingsFileName()) { settings.load(path); }
-    ~SettingsHolder() { settings.save(path); }
+    ~SettingsHolder()
+    {
+        if (g_saveAtExit)
+            settings.save(path);
+    }
 
     const QString path;
     RecorderSettings settings;
@@ -340,6 +346,11 @@ RecorderSettings &settings()
 {
     static SettingsHolder holder;
     return holder.settings;
+}
+
+void keepSettingsUnsaved()
+{
+    g_saveAtExit = false;
 }
 
 QString settingsFileName()

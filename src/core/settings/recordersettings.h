@@ -105,6 +105,9 @@ private:
 // first use, saved to the same file when the process exits.
 RecorderSettings &settings();
 
+// For programs that only read the settings (the command line): nothing is written at exit.
+void keepSettingsUnsaved();
+
 // The settings file's name inside the Data folder.
 QString settingsFileName();
 
