@@ -99,9 +99,9 @@ void FileList::removeRowAt(int position)
 
 bool FileList::addFile(const QString &path)
 {
-    const auto [directory, name] = splitPath(path);
+    const auto parts = splitPath(path);
     const auto same = std::find_if(m_rows.begin(), m_rows.end(), [&](const Row &r) {
-        return r[DirectoryColumn] == directory && r[NameColumn] == name;
+        return r[DirectoryColumn] == parts.first && r[NameColumn] == parts.second;
     });
     if (same != m_rows.end())
         removeRowAt(static_cast<int>(same - m_rows.begin()));
@@ -237,6 +237,14 @@ FileList::FileResult FileList::renameRow(int row, const QString &editedName)
         return {};
     selectRow(row);
     return renameFirstSelected(forceMp3Extension(editedName));
+}
+
+void FileList::setRowName(int row, const QString &name)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    m_rows[static_cast<std::size_t>(row)][NameColumn] = name;
+    Q_EMIT dataChanged(index(row, NameColumn), index(row, NameColumn));
 }
 
 int FileList::refreshSelected()

@@ -119,8 +119,13 @@ RecorderWindow::RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent)
     m_sources->initialise();
     m_ui->recordControl->bind(m_sources.get());
 
-    const WaveFormat &format = settings().recordFormat();
-    m_ui->waveformStrip->setFrameFormat(format.channels, format.bitsPerSample);
+    // The strip reads the frames of the format the recording really runs with.
+    connect(m_recording.get(), &RecordingControl::recordingChanged, this, [this](bool recording) {
+        if (!recording)
+            return;
+        const WaveFormat &format = m_recording->recordFormat();
+        m_ui->waveformStrip->setFrameFormat(format.channels, format.bitsPerSample);
+    });
     m_ui->waveformStrip->setEngineSource([this] { return m_recording->engine(); });
     connect(m_recording.get(), &RecordingControl::stripRedrawRequested, m_ui->waveformStrip,
             qOverload<>(&QWidget::update));
@@ -355,8 +360,6 @@ void RecorderWindow::showRecordSetup()
     // The mixer device may have changed: list its inputs again.
     m_sources->setupAccepted();
     m_ui->recordControl->refresh();
-    const WaveFormat &format = settings().recordFormat();
-    m_ui->waveformStrip->setFrameFormat(format.channels, format.bitsPerSample);
     update();
 }
 
