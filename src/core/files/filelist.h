@@ -50,6 +50,8 @@ public:
     FileResult renameFirstSelected(const QString &newName);
     // Renames the file of one row; the name passes through forceMp3Extension first.
     FileResult renameRow(int row, const QString &editedName);
+    // Shows a name the file already has on disk (after a rename done elsewhere).
+    void setRowName(int row, const QString &name);
     int refreshSelected();
     void sortByColumn(int column);
     // Moves the dragged row (or every selected row, when several are) to dropRow; -1 means the end.
