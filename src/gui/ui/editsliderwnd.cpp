@@ -1,0 +1,7 @@
+#include "ui/editsliderwnd.h"
+
+namespace sonavell {
+
+CEditSliderWnd::CEditSliderWnd(QWidget *parent) : QWidget(parent, Qt::Popup) {}
+
+} // namespace sonavell
