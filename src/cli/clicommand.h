@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <cstdio>
 #include <vector>
 
 namespace sonavell::cli {
@@ -12,19 +13,22 @@ struct Command
 {
     const char *name;
     const char *usage;   // arguments after the command name, for the usage text
-    const char *summary;
+    const char *summary; // what --help says; "\n" starts a new paragraph
     // args: what follows the command name. Returns the process exit code (2 for usage errors).
     int (*run)(const QStringList &args);
 };
 
 const std::vector<Command> &commands();
+const Command *findCommand(const QString &name);
 
 struct CommandRegistration
 {
     explicit CommandRegistration(const Command &command);
 };
 
-// Prints the whole usage text to stderr.
-void printUsage();
+// The usage text of every command.
+void printUsage(std::FILE *out = stderr);
+// One command's usage line and its summary.
+void printCommandHelp(const Command &command, std::FILE *out);
 
 } // namespace sonavell::cli

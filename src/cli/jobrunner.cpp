@@ -1,11 +1,17 @@
 #include "cli/jobrunner.h"
 
 #include "cli/clicommand.h"
+#include "mp3/mp3fileinfo.h"
 #include "process/batchjob.h"
+#include "process/decoder.h"
 #include "settings/recordersettings.h"
+
+#include <QFile>
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,25 +25,70 @@ namespace {
 class PrintingSink : public ProgressSink
 {
 public:
-    explicit PrintingSink(const char *command) : m_command(command) {}
+    PrintingSink(const char *command, const QString &output)
+        : m_command(command), m_output(output), m_terminal(::isatty(::fileno(stderr)) == 1)
+    {
+    }
 
     void fileStarted(int index, int fileCount, const QString &path) override
     {
+        clearProgress();
+        m_current = path;
+        m_index = index;
+        m_count = fileCount;
+        m_range = 0;
+        m_shown = -1;
         std::printf("File( %d / %d ) %s\n", index + 1, fileCount, qPrintable(path));
         std::fflush(stdout);
     }
-    void timeRange(int) override {}
-    void timeReached(int) override {}
+    void timeRange(int seconds) override { m_range = seconds; }
+    void timeReached(int seconds) override
+    {
+        // A pipe or a log gets no progress, only the file lines.
+        if (!m_terminal || seconds == m_shown)
+            return;
+        m_shown = seconds;
+        std::fprintf(stderr, "\r[%d/%d] %s / %s\033[K", m_index + 1, m_count, qPrintable(formatMinutesSeconds(seconds)),
+                     qPrintable(formatMinutesSeconds(m_range)));
+        std::fflush(stderr);
+    }
     void showError(const QString &message) override
     {
-        std::fprintf(stderr, "sonavell-cli %s: %s\n", m_command, qPrintable(message));
+        clearProgress();
+        // Some engine messages name no file ("The MP3 file could not be created.").
+        QString subject;
+        if (!m_current.isEmpty() && !message.contains(m_current))
+            subject = m_current;
+        if (!m_output.isEmpty() && !message.contains(m_output))
+            subject += (subject.isEmpty() ? QString() : QStringLiteral(" -> ")) + m_output;
+        if (!subject.isEmpty())
+            subject += QStringLiteral(": ");
+        std::fprintf(stderr, "sonavell-cli %s: %s%s\n", m_command, qPrintable(subject), qPrintable(message));
+        std::fflush(stderr);
         m_errors.fetch_add(1);
     }
+    void finished(bool) override { clearProgress(); }
 
     int errors() const { return m_errors.load(); }
 
 private:
+    void clearProgress()
+    {
+        if (m_shown < 0)
+            return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_shown = -1;
+    }
+
     const char *m_command;
+    const QString m_output;
+    const bool m_terminal;
+    QString m_current;
+    int m_index = 0;
+    int m_count = 0;
+    int m_range = 0;
+    int m_shown = -1;
     std::atomic<int> m_errors{0};
 };
 
@@ -83,9 +134,9 @@ private:
 
 } // namespace
 
-int runJob(const char *command, BatchJob &job)
+int runJob(const char *command, BatchJob &job, const QString &output)
 {
-    PrintingSink sink(command);
+    PrintingSink sink(command, output);
     job.setSink(&sink);
     bool interrupted = false;
     {
@@ -101,6 +152,43 @@ int runJob(const char *command, BatchJob &job)
         return 130;
     }
     return sink.errors() == 0 ? 0 : 1;
+}
+
+StepWatch::StepWatch(BatchJob &job) : m_job(job), m_outer(&job.sink())
+{
+    m_job.setSink(this);
+}
+
+StepWatch::~StepWatch()
+{
+    m_job.setSink(m_outer);
+}
+
+void StepWatch::fileStarted(int index, int fileCount, const QString &path)
+{
+    m_outer->fileStarted(index, fileCount, path);
+}
+
+void StepWatch::timeRange(int seconds)
+{
+    m_outer->timeRange(seconds);
+}
+
+void StepWatch::timeReached(int seconds)
+{
+    m_reached = true;
+    m_outer->timeReached(seconds);
+}
+
+void StepWatch::showError(const QString &message)
+{
+    ++m_errors;
+    m_outer->showError(message);
+}
+
+void StepWatch::finished(bool cancelled)
+{
+    m_outer->finished(cancelled);
 }
 
 std::optional<QString> OptionReader::next()
@@ -120,6 +208,21 @@ std::optional<int> OptionReader::number(int minimum, int maximum)
         return std::nullopt;
     bool ok = false;
     const int number = value->toInt(&ok);
+    if (!ok || number < minimum || number > maximum) {
+        m_error = QStringLiteral("%1 takes a whole number from %2 to %3").arg(name).arg(minimum).arg(maximum);
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<qint64> OptionReader::bigNumber(qint64 minimum, qint64 maximum)
+{
+    const QString name = m_args[m_at];
+    const std::optional<QString> value = next();
+    if (!value)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 number = value->toLongLong(&ok);
     if (!ok || number < minimum || number > maximum) {
         m_error = QStringLiteral("%1 takes a whole number from %2 to %3").arg(name).arg(minimum).arg(maximum);
         return std::nullopt;
@@ -165,9 +268,32 @@ std::optional<int> OptionReader::bitRate()
 
 int usageError(const char *command, const QString &text)
 {
-    std::fprintf(stderr, "sonavell-cli %s: %s\n", command, qPrintable(text));
-    printUsage();
+    printError(command, text);
+    if (const Command *found = findCommand(QString::fromLatin1(command)))
+        std::fprintf(stderr, "usage: sonavell-cli %s %s\n", found->name, found->usage);
+    std::fprintf(stderr, "Try \"sonavell-cli %s --help\" for more.\n", command);
     return 2;
+}
+
+void printError(const char *command, const QString &text)
+{
+    std::fprintf(stderr, "sonavell-cli %s: %s\n", command, qPrintable(text));
+    std::fflush(stderr);
+}
+
+int bitRateLike(const QString &path)
+{
+    const int first = firstFrameBitrate(path) / 1000;
+    const auto &rates = RecorderSettings::kBitRates;
+    return std::find(rates.begin(), rates.end(), first) != rates.end() ? first : settings().bitRate();
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    struct stat first = {};
+    struct stat second = {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
+           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 } // namespace sonavell::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/progresssink.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,10 +14,39 @@ class BatchJob;
 namespace sonavell::cli {
 
 // Runs a file job on its worker thread as the progress window would, printing each file as it
-// starts and every error the job reports. Ctrl+C or SIGTERM cancels the job at its next frame,
-// so in-place rewrites leave their originals and temporary files are cleaned up.
+// starts and every error the job reports, each naming the file it concerns (output, when
+// given, is the one file the job writes). While stderr is a terminal a progress line shows the
+// time reached in the current file. Ctrl+C or SIGTERM cancels the job at its next frame, so
+// in-place rewrites leave their originals and temporary files are cleaned up.
 // Returns 0 when no error was reported, 1 otherwise, 130 when interrupted.
-int runJob(const char *command, BatchJob &job);
+int runJob(const char *command, BatchJob &job, const QString &output = QString());
+
+// Watches one file step of a job: every report goes on to the job's sink, and the watch notes
+// whether the step reported an error or reached any audio, so that a command can tell a step
+// that silently did nothing. Lives inside processFile, on the worker thread.
+class StepWatch : public ProgressSink
+{
+public:
+    explicit StepWatch(BatchJob &job);
+    ~StepWatch() override;
+    StepWatch(const StepWatch &) = delete;
+    StepWatch &operator=(const StepWatch &) = delete;
+
+    bool errorReported() const { return m_errors > 0; }
+    bool reachedAudio() const { return m_reached; }
+
+    void fileStarted(int index, int fileCount, const QString &path) override;
+    void timeRange(int seconds) override;
+    void timeReached(int seconds) override;
+    void showError(const QString &message) override;
+    void finished(bool cancelled) override;
+
+private:
+    BatchJob &m_job;
+    ProgressSink *m_outer;
+    int m_errors = 0;
+    bool m_reached = false;
+};
 
 // Reads "--name value" options and plain arguments (the input files) from a command's
 // arguments, reporting the first problem as text. After "--" every argument is a file.
@@ -48,10 +79,13 @@ public:
 
     // The next argument as an integer in minimum … maximum.
     std::optional<int> number(int minimum, int maximum);
+    std::optional<qint64> bigNumber(qint64 minimum, qint64 maximum);
     std::optional<double> decimal(double minimum, double maximum);
     std::optional<QString> text();
     // An integer that must be one of the Data Rate entries (kbit/s).
     std::optional<int> bitRate();
+    // Makes the option being read fail with text.
+    void fail(const QString &text) { m_error = text; }
 
     const QStringList &files() const { return m_files; }
     const QString &error() const { return m_error; }
@@ -65,7 +99,17 @@ private:
     QString m_error;
 };
 
-// Prints "sonavell-cli COMMAND: text" and the usage, and gives the usage error code.
+// Prints "sonavell-cli COMMAND: text" and the command's usage line, and gives the usage error code.
 int usageError(const char *command, const QString &text);
+
+// Prints "sonavell-cli COMMAND: text" for a failure that is not a usage error.
+void printError(const char *command, const QString &text);
+
+// The Data Rate the dialogs preselect for a file: its first frame's bit rate when that is a
+// Data Rate entry, otherwise the settings' bit rate.
+int bitRateLike(const QString &path);
+
+// True when both paths name one existing file (the same inode, through links or not).
+bool isSameFile(const QString &a, const QString &b);
 
 } // namespace sonavell::cli

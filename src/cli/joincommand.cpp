@@ -3,7 +3,6 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/decoder.h"
 #include "process/joinjob.h"
 #include "settings/recordersettings.h"
 
@@ -45,12 +44,7 @@ int runJoin(const QStringList &args)
     JoinJob job(reader.files());
     job.setOutputPath(*output);
     // As the dialog preselects it: the first file's bit rate when it is a Data Rate entry.
-    if (!bitRate) {
-        const int first = firstFrameBitrate(reader.files().first()) / 1000;
-        const auto &bitRates = RecorderSettings::kBitRates;
-        bitRate = std::find(bitRates.begin(), bitRates.end(), first) != bitRates.end() ? first : settings().bitRate();
-    }
-    job.setBitrateKbps(*bitRate);
+    job.setBitrateKbps(bitRate.value_or(bitRateLike(reader.files().first())));
     // Flags override the record setup for this run only; nothing is written back.
     WaveFormat target = job.targetFormat();
     if (rate)
@@ -64,7 +58,8 @@ int runJoin(const QStringList &args)
 const CommandRegistration registration({
     "join",
     "--output OUT.mp3 [--bitrate K] [--rate HZ] [--channels 1|2] FILE.mp3...",
-    "Join the files, in order, into OUT.mp3 at K kbit/s (default: the first file's), converted to the "
+    "Join the files, in order, into OUT.mp3 at K kbit/s (default: the first file's bit rate when it is a Data "
+    "Rate entry, else the settings'), converted to the "
     "record setup's rate and channels unless --rate or --channels say otherwise.",
     runJoin,
 });

@@ -4,19 +4,66 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sonavell::cli {
+namespace {
 
-static std::vector<Command> &registry()
+std::vector<Command> &registry()
 {
     static std::vector<Command> all;
     return all;
 }
 
+constexpr qsizetype kLineWidth = 79;
+
+// Prints text word-wrapped, each line after indent; "\n" in text starts a new paragraph,
+// set off by a blank line.
+void printWrapped(std::FILE *out, const QString &text, qsizetype indent)
+{
+    const QString margin(indent, QLatin1Char(' '));
+    const QStringList paragraphs = text.split(QLatin1Char('\n'));
+    for (const QString &paragraph : paragraphs) {
+        if (&paragraph != &paragraphs.front())
+            std::fprintf(out, "\n");
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!line.isEmpty() && indent + line.size() + 1 + word.size() > kLineWidth) {
+                std::fprintf(out, "%s%s\n", qPrintable(margin), qPrintable(line));
+                line.clear();
+            }
+            line += line.isEmpty() ? word : QLatin1Char(' ') + word;
+        }
+        std::fprintf(out, "%s%s\n", qPrintable(margin), qPrintable(line));
+    }
+}
+
+// A command's help is asked for by --help (or -h) among its options.
+bool asksForHelp(const QStringList &args)
+{
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--"))
+            return false;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 const std::vector<Command> &commands()
 {
     return registry();
+}
+
+const Command *findCommand(const QString &name)
+{
+    const auto &all = commands();
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&](const Command &command) { return name == QLatin1String(command.name); });
+    return found == all.end() ? nullptr : &*found;
 }
 
 CommandRegistration::CommandRegistration(const Command &command)
@@ -24,11 +71,22 @@ CommandRegistration::CommandRegistration(const Command &command)
     registry().push_back(command);
 }
 
-void printUsage()
+void printUsage(std::FILE *out)
 {
-    std::fprintf(stderr, "usage: sonavell-cli COMMAND ...\n\ncommands:\n");
-    for (const Command &command : commands())
-        std::fprintf(stderr, "  %s %s\n      %s\n", command.name, command.usage, command.summary);
+    std::fprintf(out, "usage: sonavell-cli COMMAND ...\n       sonavell-cli COMMAND --help\n\ncommands:\n");
+    std::vector<Command> sorted = commands();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command &a, const Command &b) { return qstrcmp(a.name, b.name) < 0; });
+    for (const Command &command : sorted) {
+        std::fprintf(out, "  %s %s\n", command.name, command.usage);
+        printWrapped(out, QString::fromUtf8(command.summary).section(QLatin1Char('\n'), 0, 0), 6);
+    }
+}
+
+void printCommandHelp(const Command &command, std::FILE *out)
+{
+    std::fprintf(out, "usage: sonavell-cli %s %s\n\n", command.name, command.usage);
+    printWrapped(out, QString::fromUtf8(command.summary), 0);
 }
 
 } // namespace sonavell::cli
@@ -46,15 +104,26 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString name = args[1];
-    if (name == QStringLiteral("--help") || name == QStringLiteral("help")) {
-        printUsage();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
+        if (args.size() > 2) {
+            if (const Command *command = findCommand(args[2])) {
+                printCommandHelp(*command, stdout);
+                return 0;
+            }
+        }
+        printUsage(stdout);
         return 0;
     }
-    for (const Command &command : commands()) {
-        if (name == QLatin1String(command.name))
-            return command.run(args.mid(2));
+    const Command *command = findCommand(name);
+    if (!command) {
+        std::fprintf(stderr, "sonavell-cli: unknown command \"%s\"\n", qPrintable(name));
+        printUsage();
+        return 2;
     }
-    std::fprintf(stderr, "sonavell-cli: unknown command \"%s\"\n", qPrintable(name));
-    printUsage();
-    return 2;
+    const QStringList commandArgs = args.mid(2);
+    if (asksForHelp(commandArgs)) {
+        printCommandHelp(*command, stdout);
+        return 0;
+    }
+    return command->run(commandArgs);
 }

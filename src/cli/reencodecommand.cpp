@@ -1,0 +1,65 @@
+// sonavell-cli reencode: encodes MP3 files again in place at another bit rate and volume, as
+// the Change bitrate/Volume command does.
+
+#include "cli/clicommand.h"
+#include "cli/jobrunner.h"
+
+#include "process/reencode.h"
+#include "process/reencodejob.h"
+
+namespace sonavell::cli {
+namespace {
+
+// The engine leaves a file in which no frame decodes as it was without a word; the command
+// line reports it, so that the exit status tells.
+class CheckedReencodeJob : public ReencodeJob
+{
+public:
+    using ReencodeJob::ReencodeJob;
+
+    void processFile(const QString &path) override
+    {
+        StepWatch watch(*this);
+        if (!reencodeFile(*this, path, bitrateKbps(), volumeScale()) && !watch.errorReported() && !isCancelled())
+            watch.showError(QStringLiteral("%1: no MP3 audio found; the file is left as it was").arg(path));
+    }
+};
+
+int runReencode(const QStringList &args)
+{
+    std::optional<int> bitRate;
+    double volume = 1.0;
+    OptionReader reader(args);
+    const bool read = reader.read([&](const QString &option) {
+        if (option == QLatin1String("--bitrate"))
+            bitRate = reader.bitRate();
+        else if (option == QLatin1String("--volume"))
+            volume = reader.decimal(0.1, 10.0).value_or(volume);
+        else
+            return false;
+        return true;
+    });
+    if (!read)
+        return usageError("reencode", reader.error());
+    if (reader.files().isEmpty())
+        return usageError("reencode", QStringLiteral("no input file"));
+
+    CheckedReencodeJob job(reader.files());
+    // As the dialog preselects it.
+    job.setBitrateKbps(bitRate.value_or(bitRateLike(reader.files().first())));
+    job.setVolumeScale(static_cast<float>(volume));
+    return runJob("reencode", job);
+}
+
+const CommandRegistration registration({
+    "reencode",
+    "[--bitrate K] [--volume V] FILE.mp3...",
+    "Decode each file and encode it again in place at K kbit/s with every sample scaled by V (0.1 to 10, "
+    "default 1), keeping its sample rate, channels and tags. K defaults to the first file's bit rate when it "
+    "is a Data Rate entry, else to the settings' bit rate.\n"
+    "A file is replaced only when its new version is complete: a failure or Ctrl+C leaves it as it was.",
+    runReencode,
+});
+
+} // namespace
+} // namespace sonavell::cli

@@ -1,0 +1,86 @@
+#include "clitesting.h"
+
+#include "encode/mp3encoder.h"
+#include "process/wavefile.h"
+
+#include <QProcessEnvironment>
+
+namespace sonavell::test {
+
+int CliTest::run(const QStringList &args)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(SONAVELL_CLI_PATH));
+    process.setArguments(args);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    process.setProcessEnvironment(environment);
+    process.start();
+    const bool finished = process.waitForFinished(120000);
+    EXPECT_TRUE(finished) << "sonavell-cli " << args.join(QLatin1Char(' ')).toStdString();
+    out = QString::fromUtf8(process.readAllStandardOutput());
+    err = QString::fromUtf8(process.readAllStandardError());
+    return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
+{
+    Mp3Encoder encoder;
+    encoder.setFormat(WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0, 16, 0}
+                          .normalizedPcm());
+    encoder.setPath(path);
+    encoder.setBitRate(kbps);
+    if (!encoder.start())
+        return false;
+    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
+    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
+        QByteArray piece = pcm.mid(at, chunk);
+        piece.resize(chunk, '\0');
+        encoder.encodeChunk(piece.constData());
+    }
+    return encoder.finish();
+}
+
+bool makeToneMp3(const QString &path, double seconds, int kbps, int rate, int channels, int amplitude)
+{
+    return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
+}
+
+bool makeWav(const QString &path, const QByteArray &data, int rate, int channels, int bits)
+{
+    const WaveFormat format =
+        WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0,
+                   static_cast<std::uint16_t>(bits), 0}
+            .normalizedPcm();
+    WaveFile wave;
+    std::uint32_t written = 0;
+    return wave.open(path, &format, WaveFile::WriteMode) == WaveFile::Result::Success
+           && wave.write(static_cast<std::uint32_t>(data.size()), data.constData(), &written) == WaveFile::Result::Success
+           && written == static_cast<std::uint32_t>(data.size()) && wave.close() == WaveFile::Result::Success;
+}
+
+InfoLines parseInfo(const QString &block)
+{
+    InfoLines lines;
+    for (const QString &line : block.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon < 0)
+            lines.emplace_back(line, QString());
+        else
+            lines.emplace_back(line.left(colon), line.mid(colon + 2));
+    }
+    return lines;
+}
+
+QString infoValue(const InfoLines &lines, const QString &name)
+{
+    for (const auto &[key, value] : lines) {
+        if (key == name)
+            return value;
+    }
+    return QStringLiteral("<missing>");
+}
+
+} // namespace sonavell::test
