@@ -28,6 +28,7 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	@WITH_BENCH=1 tools/install-deps.sh
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 # Fuzz targets need clang's libFuzzer runtime; see README.

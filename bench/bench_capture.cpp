@@ -1,6 +1,7 @@
 // Captures five minutes of generated 44.1 kHz stereo PCM from ALSA's file device at full speed
 // through CaptureEngine and Mp3Encoder at 160 kbit/s, then the same input through
 // `arecord | lame -r`, and prints the CPU seconds per minute of audio side by side.
+#include "benchsupport.h"
 #include "platform/alsaaudioinput.h"
 #include "record/captureengine.h"
 
@@ -9,48 +10,19 @@
 #include <QTemporaryDir>
 
 #include <condition_variable>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <numbers>
 
 #include <sys/resource.h>
 
 using namespace sonavell;
+using namespace sonavell::bench;
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kSeconds = 300;
 constexpr int kBitRate = 160;
-
-QByteArray musicLikePcm()
-{
-    const qsizetype frames = qsizetype(kRate) * kSeconds;
-    QByteArray pcm(frames * 4, '\0');
-    auto *out = reinterpret_cast<std::int16_t *>(pcm.data());
-    std::uint32_t noise = 4711;
-    for (qsizetype i = 0; i < frames; ++i) {
-        const double t = double(i) / kRate;
-        noise = noise * 1664525u + 1013904223u;
-        const double n = (int(noise >> 16) - 32768) / 32768.0;
-        const double left = 0.3 * std::sin(2 * std::numbers::pi * 220 * t) + 0.2 * std::sin(2 * std::numbers::pi * 1330 * t) + 0.05 * n;
-        const double right = 0.3 * std::sin(2 * std::numbers::pi * 330 * t) + 0.1 * std::sin(2 * std::numbers::pi * 5000 * t) + 0.05 * n;
-        out[2 * i] = static_cast<std::int16_t>(left * 32767);
-        out[2 * i + 1] = static_cast<std::int16_t>(right * 32767);
-    }
-    return pcm;
-}
-
-// CPU seconds of this process or of its finished children (a busy machine makes wall time
-// mostly measure the neighbours).
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Pauses the engine once the whole file has been captured; past its end the file device
 // returns buffers it never wrote.
@@ -90,7 +62,7 @@ void report(const char *name, double cpu)
 int main()
 {
     QTemporaryDir folder;
-    const QByteArray pcm = musicLikePcm();
+    const QByteArray pcm = musicLikePcm(kSeconds, 4711);
     const QString raw = folder.filePath(QStringLiteral("input.raw"));
     {
         QFile file(raw);

@@ -1,7 +1,7 @@
 // Split, join and copy-trim as the file operations run them, on ten- and sixty-minute files,
 // printed beside `lame --mp3input` doing the same re-encoding work (and mp3splt or ffmpeg for
 // the cuts when they are installed). Prints results only; no target is checked.
-#include "encode/mp3encoder.h"
+#include "benchsupport.h"
 #include "mp3/framereader.h"
 #include "mp3/framewalker.h"
 #include "process/joinjob.h"
@@ -11,84 +11,18 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <numbers>
-
-#include <sys/resource.h>
 
 using namespace sonavell;
+using namespace sonavell::bench;
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kMinutes = 10;
 constexpr int kLongCopies = 6; // the sixty-minute file
-
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Wall time, and CPU time of this process and its children: the machine may be shared, so CPU
-// time is the figure to compare.
-template<typename Step>
-void measure(const char *name, double audioSeconds, Step step)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN);
-    const bool ok = step();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN) - cpuStart;
-    std::printf("%-46s %7.2f s wall %7.2f s CPU %8.1fx real time (CPU)%s\n", name, wall, cpu,
-                cpu > 0 ? audioSeconds / cpu : 0.0, ok ? "" : "  FAILED");
-    std::fflush(stdout);
-}
-
-bool runTool(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, args);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-bool writeSourceMp3(const QString &path)
-{
-    WaveFormat format;
-    format.channels = 2;
-    format.samplesPerSec = kRate;
-    format = format.normalizedPcm();
-    Mp3Encoder encoder;
-    encoder.setFormat(format);
-    encoder.setBitRate(128);
-    encoder.setPath(path);
-    if (!encoder.start(0))
-        return false;
-    QByteArray chunk(static_cast<qsizetype>(encoder.bytesPerChunk()), '\0');
-    auto *out = reinterpret_cast<std::int16_t *>(chunk.data());
-    const qsizetype framesPerChunk = chunk.size() / 4;
-    std::uint32_t noise = 12345;
-    for (qsizetype frame = 0; frame < qsizetype(kRate) * kMinutes * 60; frame += framesPerChunk) {
-        for (qsizetype i = 0; i < framesPerChunk; ++i) {
-            const double t = double(frame + i) / kRate;
-            noise = noise * 1664525u + 1013904223u;
-            const double n = (int(noise >> 16) - 32768) / 32768.0;
-            out[2 * i] = static_cast<std::int16_t>(32767 * (0.3 * std::sin(2 * std::numbers::pi * 220 * t) + 0.05 * n));
-            out[2 * i + 1] = static_cast<std::int16_t>(32767 * (0.3 * std::sin(2 * std::numbers::pi * 330 * t) + 0.05 * n));
-        }
-        encoder.encodeChunk(chunk.constData());
-    }
-    return encoder.finish();
-}
 
 // The audio frames of the file without its Info frame, which would give the joined copies the
 // length of one.
@@ -118,7 +52,7 @@ int main()
     auto at = [&folder](const char *name) { return folder.filePath(QString::fromLatin1(name)); };
 
     const QString source = at("source.mp3");
-    if (!writeSourceMp3(source)) {
+    if (!writeMusicLikeMp3(source, kMinutes * 60)) {
         std::fprintf(stderr, "encoder did not start\n");
         return 1;
     }

@@ -10,6 +10,8 @@ packages=(
     lame alsa-utils
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)
+# The decode benchmark compares against madplay.
+[ "${WITH_BENCH:-0}" = 1 ] && packages+=(madplay)
 
 missing=()
 for package in "${packages[@]}"; do
