@@ -1,6 +1,5 @@
 #include "clitesting.h"
 
-#include "encode/mp3encoder.h"
 #include "process/wavefile.h"
 
 #include <QProcessEnvironment>
@@ -25,35 +24,9 @@ int CliTest::run(const QStringList &args)
     return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
-{
-    Mp3Encoder encoder;
-    encoder.setFormat(WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0, 16, 0}
-                          .normalizedPcm());
-    encoder.setPath(path);
-    encoder.setBitRate(kbps);
-    if (!encoder.start())
-        return false;
-    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
-    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
-        QByteArray piece = pcm.mid(at, chunk);
-        piece.resize(chunk, '\0');
-        encoder.encodeChunk(piece.constData());
-    }
-    return encoder.finish();
-}
-
-bool makeToneMp3(const QString &path, double seconds, int kbps, int rate, int channels, int amplitude)
-{
-    return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
-}
-
 bool makeWav(const QString &path, const QByteArray &data, int rate, int channels, int bits)
 {
-    const WaveFormat format =
-        WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0,
-                   static_cast<std::uint16_t>(bits), 0}
-            .normalizedPcm();
+    const WaveFormat format = pcmFormat(rate, channels, bits);
     WaveFile wave;
     std::uint32_t written = 0;
     return wave.open(path, &format, WaveFile::WriteMode) == WaveFile::Result::Success

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QByteArray>
@@ -28,11 +29,6 @@ protected:
     QString err;
 };
 
-// A sine tone encoded with our encoder.
-bool makeToneMp3(const QString &path, double seconds, int kbps = 128, int rate = 44100, int channels = 2,
-                 int amplitude = 8000);
-// PCM encoded with our encoder, chunk by chunk, the last chunk zero-padded.
-bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
 // A PCM WAV file written by our WaveFile; bits 8 or 16 (8-bit data is given as it is stored).
 bool makeWav(const QString &path, const QByteArray &data, int rate, int channels, int bits = 16);
 

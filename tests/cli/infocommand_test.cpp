@@ -13,7 +13,7 @@ class InfoCommandTest : public CliTest {};
 TEST_F(InfoCommandTest, PrintsEveryFieldOfTheRecordAndTheLength)
 {
     const QString mp3 = file(QStringLiteral("tone.mp3"));
-    ASSERT_TRUE(test::makeToneMp3(mp3, 2.0, 96, 22050, 1));
+    ASSERT_TRUE(test::makeToneMp3(mp3, 2.0, 22050, 1, 96));
     Mp3FileInfo tag;
     tag.title = QStringLiteral("Song");
     tag.artist = QStringLiteral("Band");
@@ -82,8 +82,8 @@ TEST_F(InfoCommandTest, BlankLineBetweenFiles)
 {
     const QString first = file(QStringLiteral("first.mp3"));
     const QString second = file(QStringLiteral("second.mp3"));
-    ASSERT_TRUE(test::makeToneMp3(first, 1.0, 64));
-    ASSERT_TRUE(test::makeToneMp3(second, 2.0, 128));
+    ASSERT_TRUE(test::makeToneMp3(first, 1.0, 44100, 2, 64));
+    ASSERT_TRUE(test::makeToneMp3(second, 2.0));
     ASSERT_EQ(run({QStringLiteral("info"), first, second}), 0) << err.toStdString();
     const QStringList blocks = out.split(QStringLiteral("\n\n"));
     ASSERT_EQ(blocks.size(), 2) << out.toStdString();
