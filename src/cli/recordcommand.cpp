@@ -144,9 +144,7 @@ public:
     {
         m_bytes += byteCount;
         if (m_byteLimit && m_bytes >= m_byteLimit) {
-            // Later buffers must not reach the file while the main thread gets round to stopping.
-            if (!m_engine.isPaused())
-                m_engine.togglePause();
+            holdLaterBuffers();
             m_state.finish(RecordState::Reason::TimeUp);
             return;
         }
@@ -154,6 +152,8 @@ public:
         case SilenceDetector::Action::None:
             break;
         case SilenceDetector::Action::Stop:
+            // The file ends where the silence ran out, not wherever the main thread stops it.
+            holdLaterBuffers();
             m_state.finish(RecordState::Reason::SilenceStop);
             break;
         case SilenceDetector::Action::NewFile:
@@ -164,6 +164,13 @@ public:
     void onDeviceLost() override { m_state.finish(RecordState::Reason::DeviceLost); }
 
 private:
+    // Later buffers must not reach the file while the main thread gets round to stopping.
+    void holdLaterBuffers()
+    {
+        if (!m_engine.isPaused())
+            m_engine.togglePause();
+    }
+
     CaptureEngine &m_engine;
     RecordState &m_state;
     SilenceDetector m_detector;
