@@ -4,6 +4,7 @@
 #include "record/bufferhandoff.h"
 #include "settings/recordersettings.h"
 #include "settings/silencetest.h"
+#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -16,11 +17,7 @@
 namespace sonavell {
 namespace {
 
-WaveFormat pcmFormat(int rate, int channels)
-{
-    return WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0, 16, 0}
-        .normalizedPcm();
-}
+using test::pcmFormat;
 
 // Encodes pcm chunk by chunk, the last chunk zero-padded, as file operations do.
 bool encodeWhole(Mp3Encoder &encoder, const QByteArray &pcm)

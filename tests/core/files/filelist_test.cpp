@@ -1,7 +1,7 @@
 #include "files/filelist.h"
 
-#include "encode/mp3encoder.h"
 #include "settings/recordersettings.h"
+#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -12,33 +12,10 @@
 namespace sonavell {
 namespace {
 
-// One 72-byte frame of 8 kHz mono at 8 kbit/s (576 samples, 72 ms), from our encoder.
-QByteArray oneFrame()
-{
-    static const QByteArray frame = [] {
-        test::TempFolder folder;
-        Mp3Encoder encoder;
-        encoder.setFormat(WaveFormat{1, 1, 8000, 0, 0, 16, 0}.normalizedPcm());
-        encoder.setBitRate(8);
-        encoder.setPath(folder.file(QStringLiteral("frame.mp3")));
-        if (!encoder.start(0))
-            return QByteArray();
-        const QByteArray tone = test::sinePcm(8000, 1, 1.0, 300, 5000);
-        for (qsizetype at = 0; at + encoder.bytesPerChunk() <= static_cast<std::uint32_t>(tone.size());
-             at += encoder.bytesPerChunk())
-            encoder.encodeChunk(tone.constData() + at);
-        encoder.finish();
-        return test::readAll(encoder.path()).mid(72 * 4, 72);
-    }();
-    return frame;
-}
-
 // An MP3 that plays for at least `seconds` (whole frames of 72 ms).
 void writeMp3(const QString &path, double seconds)
 {
-    const auto frames = static_cast<qsizetype>(std::ceil(seconds / 0.072));
-    ASSERT_EQ(static_cast<std::uint8_t>(oneFrame().at(0)), 0xFF);
-    ASSERT_TRUE(test::writeAll(path, oneFrame().repeated(frames)));
+    ASSERT_TRUE(test::writeTinyMp3(path, seconds));
 }
 
 class FileListTest : public ::testing::Test

@@ -1,11 +1,11 @@
 // Files from our own encoder: what the scanner, the length query and the frame copy say about
 // them is checked against libmad's own reading of the same bytes.
 
-#include "encode/mp3encoder.h"
 #include "mp3/medialength.h"
 #include "mp3/mp3fileinfo.h"
 
 #include "decodedmp3.h"
+#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -35,19 +35,7 @@ protected:
     void SetUp() override
     {
         const EncodedCase &c = GetParam();
-        Mp3Encoder encoder;
-        encoder.setFormat(WaveFormat{1, std::uint16_t(c.channels), std::uint32_t(c.rate), 0, 0, 16, 0}.normalizedPcm());
-        encoder.setPath(m_path);
-        encoder.setBitRate(c.kbps);
-        ASSERT_TRUE(encoder.start(0)) << Mp3Encoder::errorText(encoder.error()).toStdString();
-        const QByteArray pcm = sinePcm(c.rate, c.channels, 4.0, 440, 10000);
-        const qsizetype chunk = qsizetype(encoder.bytesPerChunk());
-        for (qsizetype at = 0; at < pcm.size(); at += chunk) {
-            QByteArray piece = pcm.mid(at, chunk);
-            piece.resize(chunk, '\0');
-            encoder.encodeChunk(piece.constData());
-        }
-        ASSERT_TRUE(encoder.finish());
+        ASSERT_TRUE(makeMp3(m_path, sinePcm(c.rate, c.channels, 4.0, 440, 10000), c.rate, c.channels, c.kbps));
         m_decoded = decodeMp3File(m_path);
         ASSERT_GT(m_decoded.audioFrames, 0);
     }

@@ -97,7 +97,7 @@ TEST(AlsaPlayback, WaveOutPlayerSendsTheDataThenSilence)
     const QString wave = folder.file(QStringLiteral("a.wav"));
     const QString raw = folder.file(QStringLiteral("out.raw"));
     const QByteArray data = sinePcm(44100, 2, 0.5, 440, 9000);
-    ASSERT_TRUE(writeWave(wave, playFormat(44100, 2), data));
+    ASSERT_TRUE(writeWave(wave, pcmFormat(44100, 2), data));
     AlsaAudioOutput alsa(QStringLiteral("out"), fileDeviceConfig(raw));
     CountingOutput output(alsa);
     {
@@ -121,7 +121,7 @@ TEST(AlsaPlayback, MediaPlayerPlaysTheDecodedFileToTheEnd)
     TempFolder folder;
     const QString mp3 = folder.file(QStringLiteral("a.mp3"));
     const QString raw = folder.file(QStringLiteral("out.raw"));
-    ASSERT_TRUE(writeMp3(mp3, sweepPcm(44100, 2, 1.5), 44100, 2, 128));
+    ASSERT_TRUE(makeMp3(mp3, sweepPcm(44100, 2, 1.5), 44100, 2, 128));
     AlsaAudioOutput alsa(QStringLiteral("out"), fileDeviceConfig(raw));
     StoppedOwner owner;
     MediaWindowPlayer player(alsa);

@@ -86,7 +86,7 @@ protected:
     void SetUp() override
     {
         path = folder.file(QStringLiteral("song.mp3"));
-        ASSERT_TRUE(writeMp3(path, sweepPcm(44100, 2, 3.0), 44100, 2, 128));
+        ASSERT_TRUE(makeMp3(path, sweepPcm(44100, 2, 3.0), 44100, 2, 128));
         whole = decodeWhole(path);
         ASSERT_GT(whole.size(), 3 * 44100 * 4);
         player.setPath(path);
@@ -110,7 +110,7 @@ TEST_F(MediaPlayer, LengthInMillisecondsOnceOpen)
     EXPECT_EQ(player.length(), (whole.size() / 4 * 1000 + 22050) / 44100);
     EXPECT_EQ(player.position(), 0);
     EXPECT_EQ(player.mode(), MediaMode::Stopped);
-    EXPECT_EQ(output.openedFormat(), playFormat(44100, 2));
+    EXPECT_EQ(output.openedFormat(), pcmFormat(44100, 2));
     EXPECT_TRUE(owner.modesSeen().empty());
 }
 
@@ -308,7 +308,7 @@ TEST(MediaPlayerFiles, MonoPlaysMono)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("mono.mp3"));
-    ASSERT_TRUE(writeMp3(path, sweepPcm(22050, 1, 1.0), 22050, 1, 64));
+    ASSERT_TRUE(makeMp3(path, sweepPcm(22050, 1, 1.0), 22050, 1, 64));
     FakeAudioOutput output;
     RecordingOwner owner;
     MediaWindowPlayer player(output);
@@ -316,7 +316,7 @@ TEST(MediaPlayerFiles, MonoPlaysMono)
     player.setOwner(&owner);
     ASSERT_TRUE(player.play());
     owner.waitForMode(MediaMode::Stopped);
-    EXPECT_EQ(output.openedFormat(), playFormat(22050, 1));
+    EXPECT_EQ(output.openedFormat(), pcmFormat(22050, 1));
     EXPECT_TRUE(output.played() == decodeWhole(path));
 }
 

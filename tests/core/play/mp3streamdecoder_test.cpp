@@ -47,7 +47,7 @@ protected:
     {
         const StreamCase &c = GetParam();
         path = folder.file(QStringLiteral("a.mp3"));
-        ASSERT_TRUE(writeMp3(path, sweepPcm(c.rate, c.channels, 6.0), c.rate, c.channels, c.kbps));
+        ASSERT_TRUE(makeMp3(path, sweepPcm(c.rate, c.channels, 6.0), c.rate, c.channels, c.kbps));
         ASSERT_TRUE(table.build(path));
     }
 
@@ -116,7 +116,7 @@ TEST(Mp3Stream, TrailingTagAndLeadingJunkAreNotAudio)
 {
     TempFolder folder;
     const QString plain = folder.file(QStringLiteral("plain.mp3"));
-    ASSERT_TRUE(writeMp3(plain, sweepPcm(44100, 2, 2.0), 44100, 2, 128));
+    ASSERT_TRUE(makeMp3(plain, sweepPcm(44100, 2, 2.0), 44100, 2, 128));
     QByteArray tag("TAG");
     tag.resize(128, 'x');
     const QString tagged = folder.file(QStringLiteral("tagged.mp3"));

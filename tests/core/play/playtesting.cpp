@@ -9,13 +9,6 @@
 
 namespace sonavell::test {
 
-WaveFormat playFormat(int rate, int channels, int bits)
-{
-    return WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0,
-                      static_cast<std::uint16_t>(bits), 0}
-        .normalizedPcm();
-}
-
 bool writeWave(const QString &path, const WaveFormat &format, const QByteArray &data)
 {
     WaveFile file;
@@ -34,23 +27,6 @@ QByteArray countingBytes(qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>(i & 0xFF);
     return bytes;
-}
-
-bool writeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
-{
-    Mp3Encoder encoder;
-    encoder.setFormat(playFormat(rate, channels));
-    encoder.setPath(path);
-    encoder.setBitRate(kbps);
-    if (!encoder.start())
-        return false;
-    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
-    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
-        QByteArray piece = pcm.mid(at, chunk);
-        piece.resize(chunk, '\0');
-        encoder.encodeChunk(piece.constData());
-    }
-    return encoder.finish();
 }
 
 QByteArray sweepPcm(int rate, int channels, double seconds)

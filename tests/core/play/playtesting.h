@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mp3files.h"
 #include "platform/fakeaudiooutput.h"
 #include "settings/waveformat.h"
 
@@ -10,16 +11,12 @@
 
 namespace sonavell::test {
 
-WaveFormat playFormat(int rate, int channels, int bits = 16);
-
 // Writes `data` as the data chunk of a PCM WAV file with our WaveFile.
 bool writeWave(const QString &path, const WaveFormat &format, const QByteArray &data);
 
 // Bytes 0, 1, 2, ... 255, 0, 1, ...: every position of the data recognisable.
 QByteArray countingBytes(qsizetype size);
 
-// Encodes pcm (interleaved 16-bit) with our Mp3Encoder, the last chunk zero-padded.
-bool writeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
 // A tone that changes pitch every few milliseconds, so that samples from the wrong place differ.
 QByteArray sweepPcm(int rate, int channels, double seconds);
 

@@ -126,7 +126,7 @@ TEST_P(PeakEntries, AreEvery128thGroupFromByte40)
     QByteArray data(c.dataBytes, '\0');
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    ASSERT_TRUE(writeWave(path, playFormat(44100, c.channels), data));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, c.channels), data));
     const QByteArray wave = readAll(path);
 
     WaveDocument document;

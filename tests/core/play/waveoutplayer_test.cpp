@@ -39,14 +39,14 @@ TEST_P(WaveOutDelivery, PlaysDataThenSilence)
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
     const QByteArray data = countingBytes(c.dataSize);
-    ASSERT_TRUE(writeWave(path, playFormat(44100, c.channels), data));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, c.channels), data));
 
     FakeAudioOutput output;
     output.allowBuffers(c.buffersPlayed);
     WaveOutPlayer player(output);
     ASSERT_TRUE(player.open(path, c.startOffset, c.dataSize));
     EXPECT_EQ(player.startOffset(), c.expectedStart);
-    EXPECT_EQ(output.openedFormat(), playFormat(44100, c.channels));
+    EXPECT_EQ(output.openedFormat(), pcmFormat(44100, c.channels));
     ASSERT_TRUE(output.waitForPlayed(c.buffersPlayed));
 
     const QByteArray played = output.played();
@@ -79,7 +79,7 @@ TEST(WaveOutPlayer, PositionIsZeroBeforeOpenAndAfterStopAndStopIsSafeTwice)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(44100, 2), countingBytes(50000)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, 2), countingBytes(50000)));
     FakeAudioOutput output;
     output.allowBuffers(2);
     WaveOutPlayer player(output);
@@ -100,7 +100,7 @@ TEST(WaveOutPlayer, QueuesEveryBufferBeforeSoundStarts)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(22050, 1), countingBytes(1000000)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(22050, 1), countingBytes(1000000)));
     ScriptedOutput output;
     output.allowBuffers(0);
     WaveOutPlayer player(output);
@@ -136,7 +136,7 @@ TEST_P(WaveOutOpen, Result)
     const OpenCase &c = GetParam();
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    const bool written = c.waveFile ? writeWave(path, playFormat(44100, 2), countingBytes(100000))
+    const bool written = c.waveFile ? writeWave(path, pcmFormat(44100, 2), countingBytes(100000))
                                     : writeAll(path, QByteArray(5000, 'x'));
     ASSERT_TRUE(written);
     ScriptedOutput output;
@@ -180,7 +180,7 @@ TEST(WaveOutPlayer, RefusedBufferStopsPlaying)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(44100, 2), countingBytes(100000)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, 2), countingBytes(100000)));
     ScriptedOutput output;
     output.allowBuffers(5);
     output.writable = 20;
@@ -199,7 +199,7 @@ TEST(WaveOutPlayer, StopDuringRefills)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(44100, 2), countingBytes(3 * kBuffer + 5)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, 2), countingBytes(3 * kBuffer + 5)));
     FakeAudioOutput output;
     for (int round = 0; round < 20; ++round) {
         WaveOutPlayer player(output);
@@ -216,7 +216,7 @@ TEST(WaveOutPlayer, AStoppedPlayerLeavesTheNextOneItsDevice)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(44100, 2), countingBytes(50000)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(44100, 2), countingBytes(50000)));
     FakeAudioOutput output;
     output.allowBuffers(0);
     auto first = std::make_unique<WaveOutPlayer>(output);
@@ -237,7 +237,7 @@ TEST(WaveOutPlayer, DestroyingAPlayingPlayerReleasesTheDevice)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("a.wav"));
-    ASSERT_TRUE(writeWave(path, playFormat(8000, 1), countingBytes(70000)));
+    ASSERT_TRUE(writeWave(path, pcmFormat(8000, 1), countingBytes(70000)));
     FakeAudioOutput output;
     {
         WaveOutPlayer player(output);

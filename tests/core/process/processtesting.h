@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mp3files.h"
 #include "process/batchjob.h"
 #include "settings/waveformat.h"
 
@@ -11,14 +12,6 @@
 #include <vector>
 
 namespace sonavell::test {
-
-WaveFormat pcmFormat(int rate, int channels, int bits = 16);
-
-// Encodes pcm with our Mp3Encoder, chunk by chunk with the last chunk zero-padded.
-bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
-// A sine tone of the given length as an MP3 file.
-bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
-                 int amplitude = 8000);
 
 // Keeps every report. Called on the job's worker; read it after the worker has ended.
 struct RecordingSink : ProgressSink

@@ -1,0 +1,60 @@
+#include "mp3files.h"
+
+#include "encode/mp3encoder.h"
+#include "testsupport.h"
+
+#include <cmath>
+
+namespace sonavell::test {
+
+WaveFormat pcmFormat(int rate, int channels, int bits)
+{
+    return WaveFormat{1, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(rate), 0, 0,
+                      static_cast<std::uint16_t>(bits), 0}
+        .normalizedPcm();
+}
+
+bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
+{
+    Mp3Encoder encoder;
+    encoder.setFormat(pcmFormat(rate, channels));
+    encoder.setPath(path);
+    encoder.setBitRate(kbps);
+    if (!encoder.start())
+        return false;
+    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
+    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
+        QByteArray piece = pcm.mid(at, chunk);
+        piece.resize(chunk, '\0');
+        encoder.encodeChunk(piece.constData());
+    }
+    return encoder.finish();
+}
+
+bool makeToneMp3(const QString &path, double seconds, int rate, int channels, int kbps, int amplitude)
+{
+    return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
+}
+
+QByteArray tinyMp3Frame()
+{
+    static const QByteArray frame = [] {
+        TempFolder folder;
+        const QString path = folder.file(QStringLiteral("frame.mp3"));
+        if (!makeMp3(path, sinePcm(8000, 1, 1.0, 300, 5000), 8000, 1, 8))
+            return QByteArray();
+        // Past the Info frame and the encoder's first frames.
+        return readAll(path).mid(72 * 4, 72);
+    }();
+    return frame;
+}
+
+bool writeTinyMp3(const QString &path, double seconds)
+{
+    const QByteArray frame = tinyMp3Frame();
+    if (frame.size() != 72 || static_cast<std::uint8_t>(frame.at(0)) != 0xFF)
+        return false;
+    return writeAll(path, frame.repeated(static_cast<qsizetype>(std::ceil(seconds / 0.072))));
+}
+
+} // namespace sonavell::test

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "settings/waveformat.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace sonavell::test {
+
+// A PCM format record for the given rate, channel count and sample size.
+WaveFormat pcmFormat(int rate, int channels, int bits = 16);
+
+// Encodes interleaved 16-bit pcm with our Mp3Encoder, chunk by chunk with the last chunk
+// zero-padded, as the file operations do.
+bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
+// A sine tone of the given length as an MP3 file.
+bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
+                 int amplitude = 8000);
+
+// One 72-byte frame of 8 kHz mono at 8 kbit/s (576 samples, 72 ms) from our encoder: enough for
+// the file list to accept a file.
+QByteArray tinyMp3Frame();
+// An MP3 file of whole 72 ms frames lasting at least `seconds`.
+bool writeTinyMp3(const QString &path, double seconds = 0.5);
+
+} // namespace sonavell::test
