@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace sonavell {
 
@@ -138,6 +140,7 @@ void MediaWindowPlayer::refill()
             break;
         }
         header.length = got;
+        applyGain(m_buffers.data(m_nextIndex), got);
         if (!m_output.write(header)) {
             m_refilling = false;
             m_mode = MediaMode::Stopped;
@@ -151,6 +154,19 @@ void MediaWindowPlayer::refill()
         m_refilling = false;
         m_mode = MediaMode::Stopped;
         m_atEnd = true;
+    }
+}
+
+void MediaWindowPlayer::applyGain(std::uint8_t *pcm, std::uint32_t bytes) const
+{
+    const float gain = m_gain.load(std::memory_order_relaxed);
+    if (gain == 1.0F)
+        return;
+    for (std::uint32_t at = 0; at + 1 < bytes; at += 2) {
+        std::int16_t sample = 0;
+        std::memcpy(&sample, pcm + at, 2);
+        sample = static_cast<std::int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
+        std::memcpy(pcm + at, &sample, 2);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <mutex>
 
 namespace sonavell {
@@ -75,6 +76,10 @@ public:
     bool isOpen() const;
     MediaMode mode() const;
     bool isPaused() const { return m_paused; }
+    // Scales the samples decoded from now on (1 leaves them as they are): the volume for systems
+    // whose mixer has no output control. Any thread.
+    void setGain(float gain) { m_gain.store(gain, std::memory_order_relaxed); }
+    float gain() const { return m_gain.load(std::memory_order_relaxed); }
 
 private:
     struct Notice
@@ -95,6 +100,7 @@ private:
     void resume();
     // Under m_mutex.
     void refill();
+    void applyGain(std::uint8_t *pcm, std::uint32_t bytes) const;
     qint64 currentSample() const;
     qint64 positionMsLocked() const;
     Notice modeChange(MediaMode before);
@@ -106,6 +112,7 @@ private:
     MediaPlayerOwner *m_owner = nullptr;
     QString m_path;
     bool m_paused = false;
+    std::atomic<float> m_gain{1.0F};
 
     Mp3FrameTable m_table;
     QString m_tablePath;
