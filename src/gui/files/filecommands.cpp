@@ -1,0 +1,126 @@
+#include "files/filecommands.h"
+
+#include "files/filelist.h"
+#include "files/playerdrivedialog.h"
+#include "files/playerorder.h"
+#include "files/playerprogresswindow.h"
+#include "files/playervolumes.h"
+#include "files/removabledevices.h"
+#include "files/renamedialog.h"
+#include "files/renamefile.h"
+#include "files/replacedialog.h"
+#include "files/replacejob.h"
+#include "process/progressdialog.h"
+
+#include <QMessageBox>
+
+namespace sonavell {
+
+FileCommands::FileCommands(FileList &list, QWidget *window)
+    : m_list(list), m_window(window), m_drives(&playerDrives), m_volumeRootOf(&volumeRootOf)
+{
+}
+
+bool FileCommands::handles(CommandId id)
+{
+    switch (id) {
+    case CommandId::Rename:
+    case CommandId::ReplaceFileName:
+    case CommandId::LoadPlayerFiles:
+    case CommandId::UpdatePlayerOrder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool FileCommands::run(CommandId id)
+{
+    switch (id) {
+    case CommandId::Rename:
+        rename();
+        return true;
+    case CommandId::ReplaceFileName:
+        replaceFileName();
+        return true;
+    case CommandId::LoadPlayerFiles:
+        loadPlayerFiles();
+        return true;
+    case CommandId::UpdatePlayerOrder:
+        updatePlayerOrder();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FileCommands::rename()
+{
+    const QString name = m_list.firstSelectedName();
+    if (name.isEmpty())
+        return;
+    RenameDialog dialog(name, m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // A failure reaches the user through the list's fileError, as for an in-place edit.
+    renameSelectedFile(m_list, dialog.newName());
+}
+
+void FileCommands::replaceFileName()
+{
+    QStringList paths;
+    if (m_list.collectSelected(paths) == 0) {
+        QMessageBox::information(m_window, QStringLiteral("Sonavell"),
+                                 QStringLiteral("There is not selected file!"));
+        return;
+    }
+    ReplaceJob job(m_list, paths);
+    ReplaceDialog dialog(paths, m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    job.setSource(dialog.source());
+    job.setTarget(dialog.target());
+    ProgressDialog::runJob(job, m_window);
+}
+
+void FileCommands::loadPlayerFiles()
+{
+    PlayerDriveDialog dialog(m_drives(), m_window);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedDrive().isEmpty())
+        return;
+    const QStringList files = collectPlayerMp3Files(dialog.selectedDrive());
+    PlayerProgressScope progress(m_window, QStringLiteral("Load Mp3 Player files,Please wait..."));
+    progress.window().setRange(static_cast<int>(files.size()));
+    if (!files.isEmpty())
+        m_list.removeAllRows();
+    for (int i = 0; i < files.size(); ++i) {
+        m_list.addFile(files.at(i));
+        progress.window().step(i);
+    }
+}
+
+void FileCommands::updatePlayerOrder()
+{
+    QStringList paths;
+    m_list.collectAll(paths);
+    if (paths.isEmpty())
+        return;
+    const QString root = m_volumeRootOf(paths.front());
+    if (root.isEmpty())
+        return;
+
+    PlayerFileSystem localFileSystem;
+    PlayerOrderRewrite rewrite(m_fileSystem ? *m_fileSystem : localFileSystem);
+    PlayerOrderResult result;
+    {
+        PlayerProgressScope progress(m_window, QString());
+        progress.window().setRange(static_cast<int>(paths.size()));
+        rewrite.setStep([&progress](int i) { progress.window().step(i); });
+        result = rewrite.run(paths, root);
+    }
+    const QString problems = describePlayerOrderResult(result);
+    if (!problems.isEmpty())
+        QMessageBox::warning(m_window, QStringLiteral("Sonavell"), problems);
+}
+
+} // namespace sonavell
