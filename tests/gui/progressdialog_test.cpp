@@ -8,6 +8,7 @@
 #include "process/splitjob.h"
 #include "testsupport.h"
 
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -335,6 +336,7 @@ TEST_P(ProgressDialogLayoutTest, ShowsItsTitleAndTheRunningJob)
         QMetaObject::invokeMethod(
             dialogPointer,
             [&] {
+                dialogPointer->layout()->activate(); // the labels' new texts get their room first
                 test::saveScreenshot(*dialogPointer, QString::fromLatin1(GetParam().screenshot));
                 drawn.set_value();
             },

@@ -168,8 +168,8 @@ TEST_F(RecorderWindowTest, EnableRulesFollowTheList)
     EXPECT_FALSE(m_window->isCommandEnabled(CommandId::UpdatePlayerOrder));
     ASSERT_TRUE(test::writeAll(m_folder.file(QStringLiteral("a.mp3")), QByteArray(2048, '\0')));
     m_window->fileList().addFile(m_folder.file(QStringLiteral("a.mp3")));
-    // Joining comes with its dialog; the rule is in place for it.
-    EXPECT_FALSE(m_window->isCommandEnabled(CommandId::Join));
+    // Joining needs a listed file, nothing more.
+    EXPECT_TRUE(m_window->isCommandEnabled(CommandId::Join));
     // A temporary folder is on a fixed disk.
     EXPECT_FALSE(m_window->isCommandEnabled(CommandId::UpdatePlayerOrder));
     EXPECT_TRUE(m_window->isCommandEnabled(CommandId::SelectAll));

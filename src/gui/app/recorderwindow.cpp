@@ -2,6 +2,7 @@
 
 #include "files/drives.h"
 #include "files/filelist.h"
+#include "process/processcommands.h"
 #include "record/captureengine.h"
 #include "record/recordsetupdialog.h"
 #include "record/recordsourcepanel.h"
@@ -44,13 +45,7 @@ bool isAvailable(CommandId id)
     case CommandId::UpdatePlayerOrder:
     case CommandId::Rename:
     case CommandId::ReplaceFileName:
-    case CommandId::ChangeBitrate:
-    case CommandId::Trim:
     case CommandId::CutAndPlay:
-    case CommandId::Join:
-    case CommandId::Split:
-    case CommandId::WavToMp3:
-    case CommandId::Mp3ToWav:
     case CommandId::Homepage:
     case CommandId::Support:
     case CommandId::PlayButton:
@@ -346,6 +341,14 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::RecordSetup:
     case CommandId::OptionButton:
         showRecordSetup();
+        break;
+    case CommandId::Split:
+    case CommandId::Join:
+    case CommandId::ChangeBitrate:
+    case CommandId::Trim:
+    case CommandId::WavToMp3:
+    case CommandId::Mp3ToWav:
+        runProcessCommand(id, *m_fileList, this);
         break;
     default:
         break;
