@@ -1,12 +1,33 @@
 #include "process/decodecontext.h"
 
 #include "process/batchjob.h"
+#include "mp3/medialength.h"
 
 #include <algorithm>
 
 namespace sonavell {
 
 DecodeContext::DecodeContext(BatchJob *job) : m_job(job) {}
+
+bool DecodeContext::openInput(const QString &path, QByteArray *audio)
+{
+    m_inputPath = path;
+    m_totalSeconds = std::max(0, queryMediaLength(path)) / 1000;
+    if (m_job)
+        m_job->sink().timeRange(m_totalSeconds);
+    QByteArray image;
+    if (!readWholeFile(path, &image)) {
+        if (m_job)
+            m_job->reportOpenError(path);
+        return false;
+    }
+    // Cut in place: a long file is not held twice.
+    const Mp3Layout layout = Mp3Layout::of(image);
+    image.truncate(layout.audioEnd);
+    image.remove(0, layout.audioBegin);
+    *audio = std::move(image);
+    return true;
+}
 
 DecodeContext::~DecodeContext() = default;
 

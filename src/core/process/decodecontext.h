@@ -36,6 +36,10 @@ public:
     // Length of the input in whole seconds (the range of the time reports).
     void setTotalSeconds(int seconds) { m_totalSeconds = seconds; }
     int totalSeconds() const { return m_totalSeconds; }
+    // Takes an input file: its path, its playing length as the range of the time reports (told
+    // to the job's sink) and its audio without the tags. False, with the job's open error
+    // reported, when it cannot be read.
+    bool openInput(const QString &path, QByteArray *audio);
 
     // The PCM format of the output, taken from the first frame.
     const WaveFormat &format() const { return m_format; }

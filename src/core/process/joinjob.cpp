@@ -38,17 +38,9 @@ void JoinJob::processFile(const QString &path)
         return;
     // framesDecoded restarts with each file, so the time reports follow each file from 0.
     DecodeContext context(this);
-    context.setInputPath(path);
-    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
-    sink().timeRange(context.totalSeconds());
-
-    QByteArray image;
-    if (!readWholeFile(path, &image)) {
-        reportOpenError(path);
+    QByteArray audio;
+    if (!context.openInput(path, &audio))
         return;
-    }
-    QByteArray audio = Mp3Layout::of(image).audio(image);
-    image.clear();
     // The encoder stays open after the run: the next file goes on where this one ends.
     runDecoder(std::move(audio), [&](const DecodedFrame &frame) { return joinFrame(context, frame); });
 }

@@ -23,21 +23,12 @@ void Mp3ToWavJob::processFile(const QString &path)
 {
     DecodeContext context(this);
     context.setVolumeScale(1.0f);
-    context.setInputPath(path);
-    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
-
     // Nothing is created or overwritten before the input has been read: an existing WAV of
     // the same name survives an input that cannot be opened.
     QByteArray image;
-    if (!readWholeFile(path, &image)) {
-        reportOpenError(path);
+    if (!context.openInput(path, &image))
         return;
-    }
     context.setOutputPath(outputPathFor(path));
-    sink().timeRange(context.totalSeconds());
-    const Mp3Layout layout = Mp3Layout::of(image);
-    image.truncate(layout.audioEnd);
-    image.remove(0, layout.audioBegin);
 
     std::unique_ptr<WaveFile> wave;
     QByteArray pcm;

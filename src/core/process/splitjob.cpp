@@ -88,17 +88,9 @@ void SplitJob::processFile(const QString &path)
     const int partCount = std::max(1, m_partCount);
     DecodeContext context(this);
     context.setVolumeScale(m_volumeScale);
-    context.setInputPath(path);
-    context.setTotalSeconds(std::max(0, queryMediaLength(path)) / 1000);
-    sink().timeRange(context.totalSeconds());
-
-    QByteArray image;
-    if (!readWholeFile(path, &image)) {
-        reportOpenError(path);
+    QByteArray audio;
+    if (!context.openInput(path, &audio))
         return;
-    }
-    QByteArray audio = Mp3Layout::of(image).audio(image);
-    image.clear();
 
     PartWriter parts(*this, context, baseName(path));
     const std::int64_t total = context.totalSeconds();
