@@ -1,7 +1,6 @@
 #include "play/playerpanel.h"
 
 #include "dialogtesthelpers.h"
-#include "encode/mp3encoder.h"
 #include "files/filelist.h"
 #include "mp3/id3v1tag.h"
 #include "platform/fakeaudiooutput.h"
@@ -9,6 +8,7 @@
 #include "play/mp3frametable.h"
 #include "play/mp3streamdecoder.h"
 #include "settings/recordersettings.h"
+#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -27,24 +27,6 @@ namespace sonavell {
 namespace {
 
 constexpr int kRate = 44100;
-
-bool writeMp3(const QString &path, double seconds)
-{
-    Mp3Encoder encoder;
-    encoder.setFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
-    encoder.setPath(path);
-    encoder.setBitRate(128);
-    if (!encoder.start())
-        return false;
-    const QByteArray pcm = test::sinePcm(kRate, 2, seconds, 440.0, 9000);
-    const auto chunk = static_cast<qsizetype>(encoder.bytesPerChunk());
-    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
-        QByteArray piece = pcm.mid(at, chunk);
-        piece.resize(chunk, '\0');
-        encoder.encodeChunk(piece.constData());
-    }
-    return encoder.finish();
-}
 
 QByteArray decodeWhole(const QString &path)
 {
@@ -118,7 +100,7 @@ protected:
         m_saved = settings();
         settings().setFileList({});
         m_untagged = m_folder.file(QStringLiteral("song.mp3"));
-        EXPECT_TRUE(writeMp3(m_untagged, 1.0));
+        EXPECT_TRUE(test::makeToneMp3(m_untagged, 1.0));
         m_audio = test::readAll(m_untagged);
     }
     ~PlayerPanelTest() override
@@ -423,7 +405,7 @@ TEST_F(PlayerPanelTest, PlayWithoutASelectionAsksForOne)
 TEST_F(PlayerPanelTest, ADragIsNotOverrunByThePlayer)
 {
     const QString path = m_folder.file(QStringLiteral("long.mp3"));
-    ASSERT_TRUE(writeMp3(path, 3.0));
+    ASSERT_TRUE(test::makeToneMp3(path, 3.0));
     select(path);
     m_output.allowBuffers(0);
     child<QPushButton>("playButton")->click();
