@@ -9,11 +9,15 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace sonavell {
 namespace {
@@ -279,6 +283,29 @@ TEST_F(RecordingControlTest, UnpluggedDeviceStopsAndKeepsTheAudio)
     ASSERT_EQ(m_view.files.size(), 1);
     EXPECT_EQ(m_view.errors.size(), 1);
     EXPECT_NEAR(test::decodeMp3File(m_view.files.front()).seconds(), 3.0, 0.2);
+}
+
+TEST_F(RecordingControlTest, FullDiskStopsTheRecordingAndKeepsWhatWasWritten)
+{
+    // A file size limit makes every write past 48 KB fail, as a full disk does.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit limited = unlimited;
+    limited.rlim_cur = 48 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    m_input.allowBuffers(-1);
+    m_control.record();
+    const bool stopped = QTest::qWaitFor([&] { return !m_control.isRecording(); }, 20000);
+    m_input.allowBuffers(0);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    ASSERT_TRUE(stopped);
+    ASSERT_EQ(m_view.errors.size(), 1);
+    EXPECT_FALSE(m_view.recording);
+    ASSERT_EQ(m_view.files.size(), 1);
+    const QString file = m_view.files.front();
+    EXPECT_LE(QFileInfo(file).size(), 48 * 1024);
+    EXPECT_GT(test::decodeMp3File(file).seconds(), 1.0);
 }
 
 TEST(BufferPeak, MostPositiveSampleWinsAndFullNegativeCountsAsFull)
