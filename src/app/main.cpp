@@ -1,5 +1,6 @@
 #include "app/recorderwindow.h"
 #include "platform/alsaaudioinput.h"
+#include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
 #include "settings/recordersettings.h"
 
@@ -23,8 +24,9 @@ int main(int argc, char **argv)
     }
 
     sonavell::AlsaAudioInput input;
+    sonavell::AlsaAudioOutput output;
     sonavell::AlsaMixer mixer;
-    sonavell::RecorderWindow window(input, mixer);
+    sonavell::RecorderWindow window(input, output, mixer);
     window.show();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "files/drives.h"
 #include "files/filelist.h"
+#include "play/playerpanel.h"
 #include "process/processcommands.h"
 #include "record/captureengine.h"
 #include "record/recordsetupdialog.h"
@@ -48,7 +49,6 @@ bool isAvailable(CommandId id)
     case CommandId::CutAndPlay:
     case CommandId::Homepage:
     case CommandId::Support:
-    case CommandId::PlayButton:
         return false;
     default:
         return true;
@@ -85,7 +85,17 @@ QImage baseIcon(int size)
 } // namespace
 
 RecorderWindow::RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent)
-    : QMainWindow(parent), m_ui(std::make_unique<Ui::RecorderWindow>()), m_input(input),
+    : RecorderWindow(input, nullptr, mixer, parent)
+{
+}
+
+RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput &output, Mixer &mixer, QWidget *parent)
+    : RecorderWindow(input, &output, mixer, parent)
+{
+}
+
+RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mixer, QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::RecorderWindow>()), m_input(input), m_output(output),
       m_fileList(std::make_unique<FileList>()), m_sources(std::make_unique<RecordSourcePanel>(mixer))
 {
     m_ui->setupUi(this);
@@ -141,6 +151,11 @@ RecorderWindow::RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent)
     buildMenus();
     buildShortcuts();
     buildTray();
+    m_player = new PlayerPanel(*m_fileList, mixer, m_output, m_ui->playerFrame);
+    auto *playerLayout = new QVBoxLayout(m_ui->playerFrame);
+    playerLayout->setContentsMargins(0, 0, 0, 0);
+    playerLayout->addWidget(m_player);
+    connect(this, &RecorderWindow::selectedFileChanged, m_player, &PlayerPanel::showTag);
     m_ui->playerFrame->hide(); // the panel starts closed; "Open/Close Tag Edit" shows it
     m_timerId = startTimer(1000);
 }
@@ -327,6 +342,11 @@ void RecorderWindow::runCommand(CommandId id)
         break;
     case CommandId::TagEditButton:
         toggleTagPanel();
+        break;
+    case CommandId::PlayButton:
+        if (!m_ui->playerFrame->isVisible())
+            toggleTagPanel();
+        m_player->playSelected();
         break;
     case CommandId::SilenceDetector: {
         SilenceDetectorDialog dialog(settings(), this);

@@ -20,8 +20,10 @@ class RecorderWindow;
 namespace sonavell {
 
 class AudioInput;
+class AudioOutput;
 class FileList;
 class Mixer;
+class PlayerPanel;
 class RecordSourcePanel;
 
 // The one window of the program: the file list, the recording controls, the record sources,
@@ -34,6 +36,8 @@ class RecorderWindow : public QMainWindow, private RecordingView
 public:
     // The devices are not owned and must outlive the window.
     RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent = nullptr);
+    // With the output the player panel plays; without it the panel only edits tags.
+    RecorderWindow(AudioInput &input, AudioOutput &output, Mixer &mixer, QWidget *parent = nullptr);
     ~RecorderWindow() override;
 
     void runCommand(CommandId id);
@@ -74,6 +78,7 @@ private:
     void showError(const QString &message) override;
     void addFile(const QString &path) override;
 
+    RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mixer, QWidget *parent);
     void buildMenus();
     void buildShortcuts();
     void buildTray();
@@ -95,6 +100,8 @@ private:
 
     std::unique_ptr<Ui::RecorderWindow> m_ui;
     AudioInput &m_input;
+    AudioOutput *m_output = nullptr;
+    PlayerPanel *m_player = nullptr; // a child of the player frame
     std::unique_ptr<FileList> m_fileList;
     std::unique_ptr<RecordSourcePanel> m_sources;
     std::unique_ptr<RecordingControl> m_recording;
