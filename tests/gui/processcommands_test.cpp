@@ -270,5 +270,31 @@ TEST_F(ProcessCommandsTest, WavToMp3NeedsNoSelectionAndEncodesTheChosenWav)
     EXPECT_NEAR(seconds(mp3), 3, 1);
 }
 
+TEST_F(ProcessCommandsTest, JoinWithoutAnOutputNameReportsItAndWritesNothing)
+{
+    addTone(QStringLiteral("a.mp3"), 1.0);
+    addTone(QStringLiteral("b.mp3"), 1.0);
+    test::NextModal<JoinDialog> join([](JoinDialog *dialog) { dialog->accept(); });
+    test::MessageBoxAnswer error;
+    m_window->runCommand(CommandId::Join);
+    ASSERT_TRUE(join.handled());
+    EXPECT_FALSE(error.text().isEmpty());
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
+}
+
+TEST_F(ProcessCommandsTest, WavToMp3WithoutAWavReportsTheEmptyName)
+{
+    const QString mp3 = m_folder.file(QStringLiteral("out.mp3"));
+    test::NextModal<WavToMp3Dialog> convert([&](WavToMp3Dialog *dialog) {
+        dialog->mp3Edit()->setText(mp3);
+        dialog->accept();
+    });
+    test::MessageBoxAnswer error;
+    m_window->runCommand(CommandId::WavToMp3);
+    ASSERT_TRUE(convert.handled());
+    EXPECT_EQ(error.text(), QStringLiteral("Open File  Error"));
+    EXPECT_FALSE(QFile::exists(mp3));
+}
+
 } // namespace
 } // namespace sonavell
