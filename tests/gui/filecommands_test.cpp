@@ -234,22 +234,28 @@ TEST_F(FileCommandsTest, LoadingADriveWithoutMp3FilesKeepsTheList)
     EXPECT_EQ(rowNames(), QStringList{QStringLiteral("old.mp3")});
 }
 
-// The local file system, except that the move back of one temporary name always fails.
-class FailingMoveBack : public PlayerFileSystem
+// The local file system without the flushes (the moves are what the window's tests look at),
+// reading folders back in list order, and optionally failing every move back of one file.
+class QuietFileSystem : public PlayerFileSystem
 {
 public:
-    explicit FailingMoveBack(QString failing) : m_failing(std::move(failing)) {}
     bool move(const QString &from, const QString &to, QString *error) override
     {
-        if (from == m_failing) {
+        if (from == failingSource) {
             *error = QStringLiteral("Input/output error");
             return false;
         }
         return PlayerFileSystem::move(from, to, error);
     }
+    bool sync(const QString &, QString *) override { return true; }
+    QStringList entries(const QString &folder) override
+    {
+        return folder == storedFolder ? storedOrder : PlayerFileSystem::entries(folder);
+    }
 
-private:
-    QString m_failing;
+    QString failingSource;
+    QString storedFolder;
+    QStringList storedOrder;
 };
 
 TEST_F(FileCommandsTest, UpdateOrderLeavesNoWorkFolderAndKeepsTheList)
@@ -259,9 +265,10 @@ TEST_F(FileCommandsTest, UpdateOrderLeavesNoWorkFolderAndKeepsTheList)
     QList<QByteArray> contents;
     for (const QString &path : paths)
         contents << test::readAll(path);
-    // The stand-in volume's folder reads back in whatever order its file system keeps; only the
-    // message about it may come, so answer one if it does.
-    test::MessageBoxAnswer maybe;
+    QuietFileSystem fileSystem;
+    fileSystem.storedFolder = m_folder.path();
+    fileSystem.storedOrder = {QStringLiteral("c.mp3"), QStringLiteral("a.mp3"), QStringLiteral("b.mp3")};
+    m_commands.setFileSystem(&fileSystem);
     m_commands.run(CommandId::UpdatePlayerOrder);
     EXPECT_FALSE(QFileInfo::exists(m_folder.file(QStringLiteral("temp____0"))));
     for (qsizetype i = 0; i < paths.size(); ++i)
@@ -270,11 +277,25 @@ TEST_F(FileCommandsTest, UpdateOrderLeavesNoWorkFolderAndKeepsTheList)
               (QStringList{QStringLiteral("c.mp3"), QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
 }
 
+TEST_F(FileCommandsTest, UpdateOrderTellsWhenTheDeviceKeepsAnotherOrder)
+{
+    list({QStringLiteral("c.mp3"), QStringLiteral("a.mp3")});
+    QuietFileSystem fileSystem;
+    fileSystem.storedFolder = m_folder.path();
+    fileSystem.storedOrder = {QStringLiteral("a.mp3"), QStringLiteral("c.mp3")};
+    m_commands.setFileSystem(&fileSystem);
+    test::MessageBoxAnswer report;
+    m_commands.updatePlayerOrder();
+    EXPECT_TRUE(report.text().contains(QStringLiteral("another order"))) << report.text().toStdString();
+    EXPECT_TRUE(report.text().contains(m_folder.path())) << report.text().toStdString();
+}
+
 TEST_F(FileCommandsTest, UpdateOrderTellsWhereAStrandedFileIs)
 {
     const QStringList paths = list({QStringLiteral("c.mp3"), QStringLiteral("a.mp3")});
     const QString work = m_folder.file(QStringLiteral("temp____0"));
-    FailingMoveBack fileSystem(work + QStringLiteral("/1"));
+    QuietFileSystem fileSystem;
+    fileSystem.failingSource = work + QStringLiteral("/1");
     m_commands.setFileSystem(&fileSystem);
     test::MessageBoxAnswer report;
     m_commands.updatePlayerOrder();
