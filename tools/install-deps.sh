@@ -10,8 +10,8 @@ packages=(
     lame alsa-utils
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)
-# The decode benchmark compares against madplay.
-[ "${WITH_BENCH:-0}" = 1 ] && packages+=(madplay)
+# The benchmarks compare against madplay, mp3splt and ffmpeg.
+[ "${WITH_BENCH:-0}" = 1 ] && packages+=(madplay mp3splt ffmpeg)
 
 missing=()
 for package in "${packages[@]}"; do
