@@ -30,7 +30,7 @@ protected:
         settings().setPlayLoop(false);
         m_output.allowBuffers(0);
         m_window = std::make_unique<RecorderWindow>(m_input, m_output, m_mixer);
-        m_window->resize(720, 560);
+        m_window->resize(640, 560);
         m_window->show();
         m_panel = m_window->findChild<PlayerPanel *>();
         m_frame = m_window->findChild<QFrame *>(QStringLiteral("playerFrame"));
@@ -66,6 +66,8 @@ TEST_F(PlayerWindowTest, ThePanelSitsClosedInItsFrame)
     EXPECT_TRUE(m_frame->isAncestorOf(m_panel));
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_TRUE(m_window->isCommandEnabled(CommandId::PlayButton));
+    m_window->runCommand(CommandId::TagEditButton);
+    EXPECT_EQ(m_window->width(), 640) << "the open panel fits the window's width";
 }
 
 TEST_F(PlayerWindowTest, PlayWithoutASelectionAsksAndOpensThePanel)
