@@ -11,6 +11,11 @@
 #include "record/timedrecording.h"
 #include "record/timedrecordingdialog.h"
 #include "settings/recordersettings.h"
+#include "skin/appicons.h"
+#include "skin/dialogskin.h"
+#include "skin/recorderskin.h"
+#include "skin/timedisplay.h"
+#include "skin/windowband.h"
 #include "ui_recorderwindow.h"
 
 #include <QCloseEvent>
@@ -18,7 +23,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -66,22 +70,6 @@ QStringList firstInstalled(std::initializer_list<QStringList> candidates)
     return {};
 }
 
-// The program's icon, drawn: a red record dot on a dark disc.
-QImage baseIcon(int size)
-{
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(40, 44, 52));
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
-    painter.setBrush(QColor(220, 40, 40));
-    const qreal inner = size * 0.5;
-    painter.drawEllipse(QRectF((size - inner) / 2, (size - inner) / 2, inner, inner));
-    return image;
-}
-
 } // namespace
 
 RecorderWindow::RecorderWindow(AudioInput &input, Mixer &mixer, QWidget *parent)
@@ -99,12 +87,17 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
       m_fileList(std::make_unique<FileList>()), m_sources(std::make_unique<RecordSourcePanel>(mixer))
 {
     m_ui->setupUi(this);
+    // Frameless, with the band across the top: menu bar, time display, minimise and close.
+    m_band = new WindowBand(this);
+    m_time = m_band->timeDisplay();
+    connect(m_band, &WindowBand::closeClicked, this, [this] { runCommand(CommandId::Exit); });
+    connect(m_band, &WindowBand::minimiseClicked, this, &QWidget::showMinimized);
     m_sources->create();
     m_recording = std::make_unique<RecordingControl>(input, static_cast<RecordingView &>(*this));
 
     setWindowTitle(QStringLiteral("Sonavell "));
-    setWindowIcon(QIcon(QPixmap::fromImage(baseIcon(64))));
-    m_trayBase = baseIcon(16);
+    setWindowIcon(applicationIcon());
+    m_trayBase = trayIconImage();
 
     m_ui->fileList->setFileList(m_fileList.get());
     m_fileList->restoreSaved();
@@ -156,6 +149,7 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     playerLayout->setContentsMargins(0, 0, 0, 0);
     playerLayout->addWidget(m_player);
     connect(this, &RecorderWindow::selectedFileChanged, m_player, &PlayerPanel::showTag);
+    skinRecorderWindow(this);
     m_ui->playerFrame->hide(); // the panel starts closed; "Open/Close Tag Edit" shows it
     m_timerId = startTimer(1000);
 }
@@ -197,14 +191,6 @@ void RecorderWindow::buildMenus()
         menu->setTitle(QString::fromUtf8(popup.title));
         menuBar()->addMenu(menu);
     }
-    m_time = new QLabel(QStringLiteral("00 : 00"), menuBar());
-    m_time->setObjectName(QStringLiteral("timeDisplay"));
-    QFont font = m_time->font();
-    font.setPointSizeF(font.pointSizeF() * 1.6);
-    font.setBold(true);
-    m_time->setFont(font);
-    m_time->setContentsMargins(8, 0, 12, 0);
-    menuBar()->setCornerWidget(m_time, Qt::TopRightCorner);
     updateCommandStates();
 }
 
@@ -350,6 +336,7 @@ void RecorderWindow::runCommand(CommandId id)
         break;
     case CommandId::SilenceDetector: {
         SilenceDetectorDialog dialog(settings(), this);
+        skinDialog(&dialog);
         dialog.exec();
         break;
     }
@@ -378,6 +365,7 @@ void RecorderWindow::runCommand(CommandId id)
 void RecorderWindow::showRecordSetup()
 {
     RecordSetupDialog dialog(settings(), m_input, this);
+    skinDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The mixer device may have changed: list its inputs again.
@@ -452,6 +440,7 @@ void RecorderWindow::toggleTagPanel()
 void RecorderWindow::onBufferRecorded(int peak, const QString &elapsed)
 {
     m_time->setText(elapsed);
+    m_time->draw();
     if (m_inTray && m_tray)
         m_tray->setIcon(QIcon(QPixmap::fromImage(levelIcon(m_trayBase, peak))));
     if (isMinimized())
@@ -512,7 +501,7 @@ void RecorderWindow::showAbout()
 {
     QMessageBox about(QMessageBox::Information, QStringLiteral("About Sonavell"),
                       QStringLiteral("Sonavell Version 1.15"), QMessageBox::Ok, this);
-    about.setIconPixmap(QPixmap::fromImage(baseIcon(48)));
+    about.setIconPixmap(applicationIcon().pixmap(48));
     about.exec();
 }
 
@@ -558,13 +547,18 @@ void RecorderWindow::setRecordingState(bool recording)
 {
     m_ui->recordButton->setEnabled(!recording);
     m_ui->pauseButton->setEnabled(recording);
-    if (!recording)
+    // Record shows its lit face for as long as a recording runs.
+    m_ui->recordButton->setChecked(recording);
+    if (!recording) {
         m_time->setText(QStringLiteral("00 : 00"));
+        m_time->draw();
+    }
 }
 
 void RecorderWindow::setPauseText(const QString &text)
 {
     m_ui->pauseButton->setText(text);
+    m_ui->pauseButton->setChecked(text != QStringLiteral("Pause"));
 }
 
 void RecorderWindow::setTitle(const QString &title)

@@ -2,6 +2,7 @@
 
 #include "app/commands.h"
 #include "record/recordingcontrol.h"
+#include "skin/timedisplay.h"
 
 #include <QMainWindow>
 
@@ -9,7 +10,6 @@
 #include <memory>
 
 class QAction;
-class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -25,6 +25,7 @@ class FileList;
 class Mixer;
 class PlayerPanel;
 class RecordSourcePanel;
+class WindowBand;
 
 // The one window of the program: the file list, the recording controls, the record sources,
 // the menus and the tray icon. Every menu item, button, key and tray command goes through
@@ -46,7 +47,7 @@ public:
     FileList &fileList() { return *m_fileList; }
     RecordingControl &recording() { return *m_recording; }
     QAction *action(CommandId id) const;
-    QLabel *timeDisplay() const { return m_time; }
+    TimeDisplay *timeDisplay() const { return m_time; }
     bool isInTray() const { return m_inTray; }
 
     // The tray icon's level bar for a peak of 0..32768.
@@ -106,7 +107,8 @@ private:
     std::unique_ptr<RecordSourcePanel> m_sources;
     std::unique_ptr<RecordingControl> m_recording;
     std::multimap<CommandId, QAction *> m_actions;
-    QLabel *m_time = nullptr;
+    WindowBand *m_band = nullptr;
+    TimeDisplay *m_time = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QImage m_trayBase;
     bool m_inTray = false;

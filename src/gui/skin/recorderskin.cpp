@@ -1,0 +1,81 @@
+#include "skin/recorderskin.h"
+
+#include "skin/dialogskin.h"
+#include "skin/skinbutton.h"
+#include "skin/skinslider.h"
+
+#include <QPushButton>
+#include <QSlider>
+
+#include <climits>
+#include <span>
+
+namespace sonavell {
+
+namespace {
+
+struct ButtonFaces
+{
+    const char *name;
+    int normal;
+    int active;
+    bool toggle;
+};
+
+constexpr ButtonFaces kWindowButtons[] = {
+    {"recordButton", 138, 137, true}, {"pauseButton", 139, 140, true},   {"stopButton", 141, 142, false},
+    {"optionButton", 152, 155, false}, {"playButton", 154, 153, false}, {"tagEditButton", 178, 179, false},
+};
+
+constexpr ButtonFaces kPanelButtons[] = {
+    {"stopButton", 143, 156, false}, {"endButton", 145, 144, false},    {"pauseButton", 147, 146, true},
+    {"playButton", 149, 148, true},  {"startButton", 151, 150, false},  {"removeButton", 159, 158, false},
+    {"saveButton", 157, 160, false},
+};
+
+void skinButtons(QWidget *owner, std::span<const ButtonFaces> table)
+{
+    for (const ButtonFaces &faces : table) {
+        // The nearest button of that name: a panel docked deeper inside may reuse the names.
+        QPushButton *button = nullptr;
+        int depth = INT_MAX;
+        for (QPushButton *candidate : owner->findChildren<QPushButton *>(QString::fromLatin1(faces.name))) {
+            int d = 0;
+            for (QWidget *w = candidate; w && w != owner; w = w->parentWidget())
+                ++d;
+            if (d < depth) {
+                depth = d;
+                button = candidate;
+            }
+        }
+        if (!button)
+            continue;
+        SkinButton *skin = SkinButton::attach(button);
+        skin->setImages(faces.normal, faces.active);
+        skin->setToggleMode(faces.toggle);
+    }
+}
+
+} // namespace
+
+void skinRecorderWindow(QWidget *window)
+{
+    skinDialog(window);
+    skinButtons(window, kWindowButtons);
+    if (QWidget *sources = window->findChild<QWidget *>(QStringLiteral("recordControl"))) {
+        for (QSlider *slider : sources->findChildren<QSlider *>())
+            SkinSlider::attach(slider);
+    }
+}
+
+void skinPlayerPanel(QWidget *panel)
+{
+    skinDialog(panel);
+    skinButtons(panel, kPanelButtons);
+    if (auto *position = panel->findChild<QSlider *>(QStringLiteral("positionSlider")))
+        SkinSlider::attach(position)->setGrooveStyle(0);
+    if (auto *volume = panel->findChild<QSlider *>(QStringLiteral("volumeSlider")))
+        SkinSlider::attach(volume);
+}
+
+} // namespace sonavell
