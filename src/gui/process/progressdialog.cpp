@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <atomic>
 
 namespace sonavell {
@@ -92,7 +93,9 @@ ProgressDialog::~ProgressDialog()
         m_worker->wait();
         m_worker.reset();
     }
-    m_job.setSink(nullptr);
+    // The job outlives the window; it must not report to it any more.
+    if (m_started)
+        m_job.setSink(nullptr);
 }
 
 bool ProgressDialog::runJob(BatchJob &job, QWidget *parent, Layout layout)
