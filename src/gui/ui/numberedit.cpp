@@ -337,10 +337,17 @@ bool NumberEdit::acceptsCharacter(QChar c) const
 {
     if (c.unicode() >= '0' && c.unicode() <= '9')
         return true;
-    if (c == QLatin1Char('.'))
-        return !text().contains(QLatin1Char('.'));
+    // The character replaces the selection, so only the text around it counts: a period is
+    // refused while another one stays, a minus anywhere but in front.
+    const qsizetype at = hasSelectedText() ? selectionStart() : cursorPosition();
+    if (c == QLatin1Char('.')) {
+        QString remaining = text();
+        if (hasSelectedText())
+            remaining.remove(selectionStart(), selectionLength());
+        return !remaining.contains(QLatin1Char('.'));
+    }
     if (c == QLatin1Char('-'))
-        return cursorPosition() == 0 || (hasSelectedText() && selectedText() == text());
+        return at == 0;
     return false;
 }
 

@@ -14,6 +14,8 @@ CSliderCtrlBar::CSliderCtrlBar(QWidget *parent, int style)
       m_painter(std::make_unique<SliderBarPainter>())
 {
     m_thumbX = leftBound();
+    // A popup follows the mouse with or without a held button.
+    setMouseTracking(isPopupStyle());
 }
 
 CSliderCtrlBar::~CSliderCtrlBar() = default;
@@ -120,7 +122,7 @@ void CSliderCtrlBar::mousePressEvent(QMouseEvent *event)
         stopDragging();
     } else if (thumbRect().contains(point)) {
         m_dragging = true;
-        m_lastMouseX = -1;
+        m_lastMouseX.reset();
     } else {
         moveThumb(point.x());
     }
@@ -139,11 +141,11 @@ void CSliderCtrlBar::mouseMoveEvent(QMouseEvent *event)
     }
     // Relative motion: the first move only gives the starting point.
     const int mouseX = event->globalPosition().toPoint().x();
-    if (m_lastMouseX < 0) {
+    if (!m_lastMouseX) {
         m_lastMouseX = mouseX;
         return;
     }
-    const int motion = mouseX - m_lastMouseX;
+    const int motion = mouseX - *m_lastMouseX;
     m_lastMouseX = mouseX;
     moveThumb(m_thumbX + motion);
 }
@@ -195,7 +197,7 @@ void CSliderCtrlBar::moveThumb(int thumbX)
 void CSliderCtrlBar::stopDragging()
 {
     m_dragging = false;
-    m_lastMouseX = -1;
+    m_lastMouseX.reset();
     if (m_grabbing) {
         releaseMouse();
         m_grabbing = false;

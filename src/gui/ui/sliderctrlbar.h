@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace sonavell {
 
@@ -88,7 +89,9 @@ private:
     int m_minimumValue = 0;
     int m_maximumValue = 255;
     QColor m_thumbColour = Qt::black;
-    int m_lastMouseX = -1;
+    // Popup: the mouse's last global x; none until the first move (screens left of the primary
+    // one have negative coordinates, so no value can stand for none).
+    std::optional<int> m_lastMouseX;
     std::unique_ptr<SliderBarPainter> m_painter;
 };
 
