@@ -16,6 +16,8 @@ int CliTest::run(const QStringList &args)
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
     process.setProcessEnvironment(environment);
+    if (!stderrPath.isEmpty())
+        process.setStandardErrorFile(stderrPath, QIODevice::Append);
     process.start();
     const bool finished = process.waitForFinished(120000);
     EXPECT_TRUE(finished) << "sonavell-cli " << args.join(QLatin1Char(' ')).toStdString();

@@ -25,6 +25,7 @@ protected:
 
     TempFolder folder;
     TempFolder home;
+    QString stderrPath; // when set, the process's stderr goes there instead of into err
     QString out;
     QString err;
 };

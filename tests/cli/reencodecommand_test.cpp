@@ -5,6 +5,10 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace sonavell {
 namespace {
 
@@ -51,6 +55,55 @@ TEST_F(ReencodeCommandTest, ChangesTheBitRateAndKeepsLengthAndTag)
     // Only the file line goes out; no progress on a stderr that is not a terminal.
     EXPECT_TRUE(out.startsWith(QStringLiteral("File( 1 / 1 ) "))) << out.toStdString();
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
+// The master side of a pseudo-terminal, for a child whose stderr should be a terminal.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal() : m_master(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+        if (m_master >= 0)
+            ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+    }
+    ~PseudoTerminal()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    const QString &slave() const { return m_slave; }
+    // What the child wrote, once it has ended.
+    QByteArray written()
+    {
+        QByteArray all;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(m_master, buffer, sizeof buffer)) > 0;)
+            all.append(buffer, got);
+        return all;
+    }
+
+private:
+    int m_master;
+    QString m_slave;
+};
+
+TEST_F(ReencodeCommandTest, ProgressLineGoesToATerminal)
+{
+    PseudoTerminal terminal;
+    if (terminal.slave().isEmpty())
+        GTEST_SKIP() << "no pseudo-terminal";
+    stderrPath = terminal.slave();
+    ASSERT_EQ(run({QStringLiteral("reencode"), mp3}), 0);
+    const QByteArray shown = terminal.written();
+    EXPECT_TRUE(shown.contains("\r[1/1] 0:01 / 0:02\033[K")) << shown.toStdString();
+    // Cleared at the end, so the shell prompt starts on a clean line.
+    EXPECT_TRUE(shown.endsWith("\r\033[K")) << shown.toStdString();
+    EXPECT_TRUE(out.startsWith(QStringLiteral("File( 1 / 1 ) "))) << out.toStdString();
 }
 
 TEST_F(ReencodeCommandTest, VolumeScalesTheSamples)
