@@ -3,12 +3,12 @@
 #include "dialogtesthelpers.h"
 #include "files/filelist.h"
 #include "mp3/id3v1tag.h"
+#include "mp3files.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
 #include "play/mp3frametable.h"
 #include "play/mp3streamdecoder.h"
 #include "settings/recordersettings.h"
-#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -81,8 +81,7 @@ QByteArray field(const QByteArray &tag, int at, int width)
 }
 
 // Runs the event loop until done() holds. The timer only keeps a broken build from hanging.
-template <typename Condition>
-bool processUntil(Condition done)
+template <typename Condition> bool processUntil(Condition done)
 {
     QTimer failsafe;
     failsafe.setSingleShot(true);
@@ -120,8 +119,7 @@ protected:
         return *m_panel;
     }
 
-    template <typename T>
-    T *child(const char *name)
+    template <typename T> T *child(const char *name)
     {
         T *found = panel().findChild<T *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -161,8 +159,8 @@ TEST_F(PlayerPanelTest, GenreListIsTheEmptyEntryThenTheTable)
     EXPECT_EQ(genres->itemText(1), QStringLiteral("Blues"));
     EXPECT_EQ(genres->itemText(kGenreCount), QStringLiteral("SynthPop"));
     EXPECT_EQ(child<QLabel>("timeText")->text(), QStringLiteral("00:00 / 00:00"));
-    EXPECT_FALSE(child<QPushButton>("pauseButton")->isEnabled());
-    EXPECT_TRUE(child<QPushButton>("playButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("playerPauseButton")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("playerPlayButton")->isEnabled());
 }
 
 struct GenreCase
@@ -182,7 +180,8 @@ class PlayerPanelGenre : public PlayerPanelTest, public testing::WithParamInterf
 TEST_P(PlayerPanelGenre, ShowsTheEntryAndSavesItsNumber)
 {
     const GenreCase c = GetParam();
-    const QString path = taggedCopy(QStringLiteral("genre.mp3"), {"  Song", "Band", "Album", "1999", "ok", 3, c.stored});
+    const QString path =
+        taggedCopy(QStringLiteral("genre.mp3"), {"  Song", "Band", "Album", "1999", "ok", 3, c.stored});
     panel().showTag(path);
     auto *genres = child<QComboBox>("genreCombo");
     EXPECT_EQ(genres->currentIndex(), c.entry);
@@ -262,10 +261,14 @@ const QByteArray kLongComment = "A comment that fills 30 bytes";
 
 INSTANTIATE_TEST_SUITE_P(
     Tags, PlayerPanelKeeps,
-    testing::Values(KeptCase{"ShortCommentGetsTrackOne", {"t", "a", "b", "2001", "Nice", 0, 13}, "Nice", 0, 1},
-                    KeptCase{"TrackStays", {"t", "a", "b", "1987", "Nice", 7, 13}, "Nice", 0, 7},
-                    KeptCase{"FullCommentStaysWhole", {"t", "a", "b", "1970", kLongComment + "!", 0, 13},
-                             kLongComment + "!", kLongComment.at(28), '!'}),
+    testing::Values(
+        KeptCase{"ShortCommentGetsTrackOne", {"t", "a", "b", "2001", "Nice", 0, 13}, "Nice", 0, 1},
+        KeptCase{"TrackStays", {"t", "a", "b", "1987", "Nice", 7, 13}, "Nice", 0, 7},
+        KeptCase{"FullCommentStaysWhole",
+                 {"t", "a", "b", "1970", kLongComment + "!", 0, 13},
+                 kLongComment + "!",
+                 kLongComment.at(28),
+                 '!'}),
     [](const testing::TestParamInfo<KeptCase> &info) { return std::string(info.param.name); });
 
 struct RemoveCase
@@ -298,7 +301,8 @@ TEST_P(PlayerPanelRemove, CutsTheTagOnlyAfterConfirmation)
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, PlayerPanelRemove,
-                         testing::Values(RemoveCase{QMessageBox::Ok, true}, RemoveCase{QMessageBox::Cancel, false}));
+                         testing::Values(RemoveCase{QMessageBox::Ok, true},
+                                         RemoveCase{QMessageBox::Cancel, false}));
 
 TEST_F(PlayerPanelTest, AFailedWriteIsReportedAndNothingIsCreated)
 {
@@ -363,8 +367,8 @@ INSTANTIATE_TEST_SUITE_P(
                     MarkCase{"Exactly30", QString(30, QLatin1Char('x')), "", QByteArray(30, 'x')},
                     MarkCase{"Cut", QString(31, QLatin1Char('x')), "cut", QByteArray(30, 'x')},
                     MarkCase{"NotLatin1", QString::fromUtf8("\xce\xa9mega"), "latin1", "?mega"},
-                    MarkCase{"Both", QString::fromUtf8("\xce\xa9") + QString(30, QLatin1Char('y')), "cut latin1",
-                             "?" + QByteArray(29, 'y')}),
+                    MarkCase{"Both", QString::fromUtf8("\xce\xa9") + QString(30, QLatin1Char('y')),
+                             "cut latin1", "?" + QByteArray(29, 'y')}),
     [](const testing::TestParamInfo<MarkCase> &info) { return std::string(info.param.name); });
 
 struct TimeCase
@@ -380,16 +384,16 @@ class PlayTimeText : public testing::TestWithParam<TimeCase>
 
 TEST_P(PlayTimeText, ElapsedNeverPassesTheLength)
 {
-    EXPECT_EQ(PlayerPanel::playTimeText(GetParam().position, GetParam().length), QString::fromLatin1(GetParam().text));
+    EXPECT_EQ(PlayerPanel::playTimeText(GetParam().position, GetParam().length),
+              QString::fromLatin1(GetParam().text));
 }
 
-INSTANTIATE_TEST_SUITE_P(Times, PlayTimeText,
-                         testing::Values(TimeCase{0, 0, "00:00 / 00:00"}, TimeCase{999, 1000, "00:00 / 00:01"},
-                                         TimeCase{61999, 125000, "01:01 / 02:05"},
-                                         TimeCase{125999, 125400, "02:05 / 02:05"},
-                                         TimeCase{400000, 125000, "02:05 / 02:05"},
-                                         TimeCase{5000, 0, "00:00 / 00:00"},
-                                         TimeCase{6000000, 7200000, "100:00 / 120:00"}));
+INSTANTIATE_TEST_SUITE_P(
+    Times, PlayTimeText,
+    testing::Values(TimeCase{0, 0, "00:00 / 00:00"}, TimeCase{999, 1000, "00:00 / 00:01"},
+                    TimeCase{61999, 125000, "01:01 / 02:05"}, TimeCase{125999, 125400, "02:05 / 02:05"},
+                    TimeCase{400000, 125000, "02:05 / 02:05"}, TimeCase{5000, 0, "00:00 / 00:00"},
+                    TimeCase{6000000, 7200000, "100:00 / 120:00"}));
 
 TEST_F(PlayerPanelTest, PlayWithoutASelectionAsksForOne)
 {
@@ -397,7 +401,7 @@ TEST_F(PlayerPanelTest, PlayWithoutASelectionAsksForOne)
     panel().playSelected();
     EXPECT_EQ(answer.text(), QStringLiteral("Please select the mp3 file what you want to play!"));
     EXPECT_EQ(panel().player(), nullptr);
-    EXPECT_TRUE(child<QPushButton>("playButton")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("playerPlayButton")->isEnabled());
 }
 
 // GIVEN a file playing WHEN position notices arrive while the thumb is held THEN the slider stays
@@ -408,13 +412,13 @@ TEST_F(PlayerPanelTest, ADragIsNotOverrunByThePlayer)
     ASSERT_TRUE(test::makeToneMp3(path, 3.0));
     select(path);
     m_output.allowBuffers(0);
-    child<QPushButton>("playButton")->click();
+    child<QPushButton>("playerPlayButton")->click();
     ASSERT_NE(panel().player(), nullptr);
     EXPECT_EQ(panel().playPath(), path);
     auto *slider = child<QSlider>("positionSlider");
     EXPECT_EQ(slider->maximum(), panel().player()->length());
-    EXPECT_FALSE(child<QPushButton>("playButton")->isEnabled());
-    EXPECT_TRUE(child<QPushButton>("pauseButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("playerPlayButton")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("playerPauseButton")->isEnabled());
 
     slider->setSliderDown(true);
     slider->setSliderPosition(2500);
@@ -436,17 +440,51 @@ TEST_F(PlayerPanelTest, ADragIsNotOverrunByThePlayer)
     EXPECT_EQ(child<QLabel>("timeText")->text(), QStringLiteral("00:02 / 00:03"));
 }
 
+TEST_F(PlayerPanelTest, AStepBesideTheThumbSeeks)
+{
+    const QString path = m_folder.file(QStringLiteral("long.mp3"));
+    ASSERT_TRUE(test::makeToneMp3(path, 3.0));
+    select(path);
+    m_output.allowBuffers(0);
+    child<QPushButton>("playerPlayButton")->click();
+    auto *slider = child<QSlider>("positionSlider");
+    slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_TRUE(processUntil([&] { return panel().player()->position() >= 900; }));
+    EXPECT_NEAR(static_cast<double>(panel().player()->position()), 1000.0, 30.0);
+    EXPECT_EQ(slider->value(), 1000);
+    EXPECT_EQ(child<QLabel>("timeText")->text(), QStringLiteral("00:01 / 00:03"));
+}
+
+TEST_F(PlayerPanelTest, PauseHoldsAndResumes)
+{
+    select(m_untagged);
+    m_output.allowBuffers(0);
+    auto *play = child<QPushButton>("playerPlayButton");
+    auto *pause = child<QPushButton>("playerPauseButton");
+    play->click();
+    pause->click();
+    ASSERT_TRUE(processUntil([&] { return play->isEnabled(); }));
+    EXPECT_EQ(panel().player()->mode(), MediaMode::Paused);
+    EXPECT_TRUE(m_output.isPaused());
+    EXPECT_TRUE(pause->isChecked());
+    pause->click();
+    ASSERT_TRUE(processUntil([&] { return !play->isEnabled(); }));
+    EXPECT_EQ(panel().player()->mode(), MediaMode::Playing);
+    EXPECT_FALSE(m_output.isPaused());
+    EXPECT_FALSE(pause->isChecked());
+}
+
 TEST_F(PlayerPanelTest, StartAndEndMoveTheSlider)
 {
     select(m_untagged);
     m_output.allowBuffers(0);
     settings().setPlayLoop(false);
-    child<QPushButton>("playButton")->click();
+    child<QPushButton>("playerPlayButton")->click();
     auto *slider = child<QSlider>("positionSlider");
-    child<QPushButton>("endButton")->click();
+    child<QPushButton>("playerEndButton")->click();
     EXPECT_EQ(slider->value(), slider->maximum());
     EXPECT_EQ(child<QLabel>("timeText")->text(), QStringLiteral("00:01 / 00:01"));
-    child<QPushButton>("startButton")->click();
+    child<QPushButton>("playerStartButton")->click();
     EXPECT_EQ(slider->value(), 0);
     EXPECT_EQ(child<QLabel>("timeText")->text(), QStringLiteral("00:00 / 00:01"));
     EXPECT_EQ(panel().player()->mode(), MediaMode::Stopped);
@@ -465,14 +503,14 @@ TEST_P(PlayerPanelLoop, TheEndReplaysOnlyWithTheLoopOption)
     const QByteArray whole = decodeWhole(m_untagged);
     ASSERT_GT(whole.size(), kRate * 4 / 2);
     select(m_untagged);
-    auto *play = child<QPushButton>("playButton");
+    auto *play = child<QPushButton>("playerPlayButton");
     play->click();
     if (loop) {
         ASSERT_TRUE(processUntil([&] { return m_output.played().size() >= 2 * whole.size(); }));
         const QByteArray played = m_output.played();
         EXPECT_EQ(played.left(whole.size()), whole);
         EXPECT_EQ(played.mid(whole.size(), whole.size()), whole) << "the second pass starts at the beginning";
-        child<QPushButton>("stopButton")->click();
+        child<QPushButton>("playerStopButton")->click();
         EXPECT_EQ(panel().player(), nullptr);
         QCoreApplication::processEvents(); // notices posted before the stop
         EXPECT_FALSE(m_output.isOpen());
@@ -485,7 +523,7 @@ TEST_P(PlayerPanelLoop, TheEndReplaysOnlyWithTheLoopOption)
         EXPECT_EQ(panel().player()->mode(), MediaMode::Stopped);
     }
     EXPECT_TRUE(play->isEnabled());
-    EXPECT_FALSE(child<QPushButton>("pauseButton")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("playerPauseButton")->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Loop, PlayerPanelLoop, testing::Bool());
@@ -515,8 +553,8 @@ TEST_F(PlayerPanelTest, WithoutAnOutputLineVolumeScalesThePlayer)
     volume->setValue(volume->maximum() / 2);
     const QByteArray whole = decodeWhole(m_untagged);
     select(m_untagged);
-    child<QPushButton>("playButton")->click();
-    ASSERT_TRUE(processUntil([&] { return child<QPushButton>("playButton")->isEnabled(); }));
+    child<QPushButton>("playerPlayButton")->click();
+    ASSERT_TRUE(processUntil([&] { return child<QPushButton>("playerPlayButton")->isEnabled(); }));
     const QByteArray played = m_output.played();
     ASSERT_EQ(played.size(), whole.size());
     int worst = 0;
@@ -532,12 +570,12 @@ TEST_F(PlayerPanelTest, WithoutAnOutputLineVolumeScalesThePlayer)
 
 TEST_F(PlayerPanelTest, Screenshot)
 {
-    const QString path = taggedCopy(QStringLiteral("shown.mp3"), {"Morning Chorus", "The Garden Birds", "Dawn", "2024",
-                                                                   "", 1, 26});
+    const QString path = taggedCopy(QStringLiteral("shown.mp3"),
+                                    {"Morning Chorus", "The Garden Birds", "Dawn", "2024", "", 1, 26});
     select(path);
     panel().showTag(path);
     m_output.allowBuffers(0);
-    child<QPushButton>("playButton")->click();
+    child<QPushButton>("playerPlayButton")->click();
     child<QLineEdit>("albumEdit")->setText(QString::fromUtf8("Dawn \xe2\x98\x80"));
     test::saveScreenshot(panel(), QStringLiteral("playerpanel.png"));
     EXPECT_EQ(child<QComboBox>("genreCombo")->currentText(), QStringLiteral("Ambient"));

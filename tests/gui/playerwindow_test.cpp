@@ -2,12 +2,12 @@
 
 #include "dialogtesthelpers.h"
 #include "files/filelist.h"
+#include "mp3files.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
 #include "play/playerpanel.h"
 #include "settings/recordersettings.h"
-#include "mp3files.h"
 #include "testsupport.h"
 
 #include <QFrame>

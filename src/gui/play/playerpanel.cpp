@@ -39,7 +39,8 @@ int clampedToInt(qint64 value)
 } // namespace
 
 PlayerPanel::PlayerPanel(FileList &files, Mixer &mixer, AudioOutput *output, QWidget *parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::PlayerPanel>()), m_files(files), m_mixer(mixer), m_output(output)
+    : QWidget(parent), m_ui(std::make_unique<Ui::PlayerPanel>()), m_files(files), m_mixer(mixer),
+      m_output(output)
 {
     m_ui->setupUi(this);
     styleTimeText(m_ui->timeText);
@@ -55,11 +56,11 @@ PlayerPanel::PlayerPanel(FileList &files, Mixer &mixer, AudioOutput *output, QWi
     connect(m_ui->saveButton, &QPushButton::clicked, this, &PlayerPanel::saveTag);
     connect(m_ui->removeButton, &QPushButton::clicked, this, &PlayerPanel::removeTag);
 
-    connect(m_ui->playButton, &QPushButton::clicked, this, &PlayerPanel::play);
-    connect(m_ui->pauseButton, &QPushButton::clicked, this, &PlayerPanel::togglePause);
-    connect(m_ui->stopButton, &QPushButton::clicked, this, &PlayerPanel::stop);
-    connect(m_ui->startButton, &QPushButton::clicked, this, &PlayerPanel::seekStart);
-    connect(m_ui->endButton, &QPushButton::clicked, this, &PlayerPanel::seekEnd);
+    connect(m_ui->playerPlayButton, &QPushButton::clicked, this, &PlayerPanel::play);
+    connect(m_ui->playerPauseButton, &QPushButton::clicked, this, &PlayerPanel::togglePause);
+    connect(m_ui->playerStopButton, &QPushButton::clicked, this, &PlayerPanel::stop);
+    connect(m_ui->playerStartButton, &QPushButton::clicked, this, &PlayerPanel::seekStart);
+    connect(m_ui->playerEndButton, &QPushButton::clicked, this, &PlayerPanel::seekEnd);
 
     QSlider *position = m_ui->positionSlider;
     // While the thumb is held only the time text follows it; letting go seeks.
@@ -72,8 +73,9 @@ PlayerPanel::PlayerPanel(FileList &files, Mixer &mixer, AudioOutput *output, QWi
 
     bindVolume();
     showPlaying(false);
-    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->playButton, m_ui->stopButton, m_ui->startButton,
-                                                             m_ui->endButton, m_ui->positionSlider})
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->playerPlayButton, m_ui->playerStopButton,
+                                                             m_ui->playerStartButton, m_ui->playerEndButton,
+                                                             m_ui->positionSlider})
         control->setEnabled(m_output != nullptr);
 }
 
@@ -96,7 +98,8 @@ void PlayerPanel::playSelected()
 {
     if (m_files.firstSelectedPath().isEmpty()) {
         QMessageBox box(QMessageBox::NoIcon, kMessageTitle,
-                        QStringLiteral("Please select the mp3 file what you want to play!"), QMessageBox::Ok, this);
+                        QStringLiteral("Please select the mp3 file what you want to play!"), QMessageBox::Ok,
+                        this);
         box.exec();
     }
     play();
@@ -109,7 +112,8 @@ void PlayerPanel::play()
         return;
     releasePlayer();
     m_notices = std::make_unique<PlayerNotices>(
-        this, [this](MediaMode mode) { onMode(mode); }, [this](qint64 positionMs) { onPosition(positionMs); });
+        this, [this](MediaMode mode) { onMode(mode); },
+        [this](qint64 positionMs) { onPosition(positionMs); });
     m_player = std::make_unique<MediaWindowPlayer>(*m_output);
     m_player->setPath(m_playPath);
     m_player->setOwner(m_notices.get());
@@ -148,7 +152,7 @@ void PlayerPanel::seekStart()
     m_player->seekStart();
     m_ui->positionSlider->setValue(0);
     showTime(0);
-    m_ui->playButton->setEnabled(false);
+    m_ui->playerPlayButton->setEnabled(false);
 }
 
 void PlayerPanel::seekEnd()
@@ -192,10 +196,12 @@ void PlayerPanel::onMode(MediaMode mode)
         m_player->play();
         return;
     }
-    if (now == MediaMode::Paused)
-        m_ui->playButton->setEnabled(true);
-    else
+    if (now == MediaMode::Paused) {
+        m_ui->playerPlayButton->setEnabled(true);
+        m_ui->playerPauseButton->setChecked(true);
+    } else {
         showPlaying(now == MediaMode::Playing);
+    }
 }
 
 void PlayerPanel::onPosition(qint64 positionMs)
@@ -206,9 +212,8 @@ void PlayerPanel::onPosition(qint64 positionMs)
     showTime(m_player->position());
 }
 
-void PlayerPanel::onPositionSliderAction(int action)
+void PlayerPanel::onPositionSliderAction()
 {
-    Q_UNUSED(action)
     // Drags are seen through sliderMoved and sliderReleased; this is a click on the groove,
     // a key or the wheel, and sliderPosition() already holds where it leads.
     if (!m_ui->positionSlider->isSliderDown())
@@ -220,13 +225,15 @@ void PlayerPanel::requestSeek(int positionMs)
     if (!m_player)
         return;
     // Posted, so that the slider has settled before the player moves.
-    QMetaObject::invokeMethod(this, [this, positionMs] { seekTo(positionMs); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, positionMs] { seekTo(positionMs); }, Qt::QueuedConnection);
 }
 
 void PlayerPanel::showPlaying(bool playing)
 {
-    m_ui->playButton->setEnabled(!playing && m_output != nullptr);
-    m_ui->pauseButton->setEnabled(playing);
+    m_ui->playerPlayButton->setEnabled(!playing && m_output != nullptr);
+    m_ui->playerPauseButton->setEnabled(playing);
+    m_ui->playerPauseButton->setChecked(false);
 }
 
 void PlayerPanel::showTime(qint64 positionMs)

@@ -55,7 +55,7 @@ private:
     void seekTo(qint64 positionMs);
     void onMode(MediaMode mode);
     void onPosition(qint64 positionMs);
-    void onPositionSliderAction(int action);
+    void onPositionSliderAction();
     void requestSeek(int positionMs);
     void releasePlayer();
     void showPlaying(bool playing);
