@@ -1,7 +1,8 @@
 #include "app/recorderwindow.h"
 
-#include "files/drives.h"
+#include "files/filecommands.h"
 #include "files/filelist.h"
+#include "files/removabledevices.h"
 #include "play/playerpanel.h"
 #include "process/processcommands.h"
 #include "record/captureengine.h"
@@ -46,10 +47,6 @@ const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
 bool isAvailable(CommandId id)
 {
     switch (id) {
-    case CommandId::LoadPlayerFiles:
-    case CommandId::UpdatePlayerOrder:
-    case CommandId::Rename:
-    case CommandId::ReplaceFileName:
     case CommandId::CutAndPlay:
     case CommandId::Homepage:
     case CommandId::Support:
@@ -62,9 +59,9 @@ bool isAvailable(CommandId id)
 QStringList firstInstalled(std::initializer_list<QStringList> candidates)
 {
     for (const QStringList &candidate : candidates) {
-        if (!QStandardPaths::findExecutable(candidate.front()).isEmpty()
-            && (candidate.size() < 3 || candidate[1] != QStringLiteral("-e")
-                || !QStandardPaths::findExecutable(candidate[2]).isEmpty()))
+        if (!QStandardPaths::findExecutable(candidate.front()).isEmpty() &&
+            (candidate.size() < 3 || candidate[1] != QStringLiteral("-e") ||
+             !QStandardPaths::findExecutable(candidate[2]).isEmpty()))
             return candidate;
     }
     return {};
@@ -101,9 +98,10 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
 
     m_ui->fileList->setFileList(m_fileList.get());
     m_fileList->restoreSaved();
-    connect(m_fileList.get(), &FileList::fileError, this, [this](const QString &path, const QString &description) {
-        showError(QStringLiteral("%1\n%2").arg(path, description));
-    });
+    connect(m_fileList.get(), &FileList::fileError, this,
+            [this](const QString &path, const QString &description) {
+                showError(QStringLiteral("%1\n%2").arg(path, description));
+            });
     connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QString path = m_fileList->firstSelectedPath();
         if (!path.isEmpty())
@@ -235,7 +233,7 @@ bool RecorderWindow::isCommandEnabled(CommandId id) const
     case CommandId::Join:
         return m_fileList->rowCount() > 0;
     case CommandId::UpdatePlayerOrder:
-        return m_fileList->rowCount() > 0 && isOnRemovableDrive(m_fileList->pathOfRow(0));
+        return m_fileList->rowCount() > 0 && isOnPlayerVolume(m_fileList->pathOfRow(0));
     case CommandId::VolumeControl:
         return !mixerProgram().isEmpty();
     case CommandId::SystemSetting:
@@ -357,6 +355,12 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::Mp3ToWav:
         runProcessCommand(id, *m_fileList, this);
         break;
+    case CommandId::Rename:
+    case CommandId::ReplaceFileName:
+    case CommandId::LoadPlayerFiles:
+    case CommandId::UpdatePlayerOrder:
+        FileCommands(*m_fileList, this).run(id);
+        break;
     default:
         break;
     }
@@ -404,8 +408,8 @@ void RecorderWindow::saveAs()
 {
     const QString source = m_fileList->firstSelectedPath();
     const QString start = readFolderValue(kOpenDirKey).value_or(QDir::homePath());
-    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start, kMp3Filter, nullptr,
-                                                        QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start, kMp3Filter,
+                                                        nullptr, QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return;
     writeFolderValue(kOpenDirKey, QFileInfo(chosen).absolutePath() + QLatin1Char('/'));
@@ -507,18 +511,20 @@ void RecorderWindow::showAbout()
 
 QStringList RecorderWindow::mixerProgram()
 {
-    return firstInstalled({{QStringLiteral("pavucontrol")},
-                           {QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
-                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
-                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+    return firstInstalled(
+        {{QStringLiteral("pavucontrol")},
+         {QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+         {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+         {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
 }
 
 QStringList RecorderWindow::soundSettingsProgram()
 {
-    return firstInstalled({{QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
-                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
-                           {QStringLiteral("pavucontrol"), QStringLiteral("--tab=3")},
-                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+    return firstInstalled(
+        {{QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+         {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+         {QStringLiteral("pavucontrol"), QStringLiteral("--tab=3")},
+         {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
 }
 
 void RecorderWindow::startProgram(const QStringList &program)
@@ -539,8 +545,8 @@ void RecorderWindow::setRecordFileText(const QString &text)
 
 bool RecorderWindow::confirmReplace(const QString &question)
 {
-    return QMessageBox::question(this, QStringLiteral("Sonavell"), question, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
+    return QMessageBox::question(this, QStringLiteral("Sonavell"), question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void RecorderWindow::setRecordingState(bool recording)
