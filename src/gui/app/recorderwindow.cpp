@@ -59,9 +59,9 @@ bool isAvailable(CommandId id)
 QStringList firstInstalled(std::initializer_list<QStringList> candidates)
 {
     for (const QStringList &candidate : candidates) {
-        if (!QStandardPaths::findExecutable(candidate.front()).isEmpty() &&
-            (candidate.size() < 3 || candidate[1] != QStringLiteral("-e") ||
-             !QStandardPaths::findExecutable(candidate[2]).isEmpty()))
+        if (!QStandardPaths::findExecutable(candidate.front()).isEmpty()
+            && (candidate.size() < 3 || candidate[1] != QStringLiteral("-e")
+                || !QStandardPaths::findExecutable(candidate[2]).isEmpty()))
             return candidate;
     }
     return {};
@@ -98,10 +98,9 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
 
     m_ui->fileList->setFileList(m_fileList.get());
     m_fileList->restoreSaved();
-    connect(m_fileList.get(), &FileList::fileError, this,
-            [this](const QString &path, const QString &description) {
-                showError(QStringLiteral("%1\n%2").arg(path, description));
-            });
+    connect(m_fileList.get(), &FileList::fileError, this, [this](const QString &path, const QString &description) {
+        showError(QStringLiteral("%1\n%2").arg(path, description));
+    });
     connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QString path = m_fileList->firstSelectedPath();
         if (!path.isEmpty())
@@ -408,8 +407,8 @@ void RecorderWindow::saveAs()
 {
     const QString source = m_fileList->firstSelectedPath();
     const QString start = readFolderValue(kOpenDirKey).value_or(QDir::homePath());
-    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start, kMp3Filter,
-                                                        nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start, kMp3Filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return;
     writeFolderValue(kOpenDirKey, QFileInfo(chosen).absolutePath() + QLatin1Char('/'));
@@ -511,20 +510,18 @@ void RecorderWindow::showAbout()
 
 QStringList RecorderWindow::mixerProgram()
 {
-    return firstInstalled(
-        {{QStringLiteral("pavucontrol")},
-         {QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
-         {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
-         {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+    return firstInstalled({{QStringLiteral("pavucontrol")},
+                           {QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
 }
 
 QStringList RecorderWindow::soundSettingsProgram()
 {
-    return firstInstalled(
-        {{QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
-         {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
-         {QStringLiteral("pavucontrol"), QStringLiteral("--tab=3")},
-         {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
+    return firstInstalled({{QStringLiteral("gnome-control-center"), QStringLiteral("sound")},
+                           {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
+                           {QStringLiteral("pavucontrol"), QStringLiteral("--tab=3")},
+                           {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e"), QStringLiteral("alsamixer")}});
 }
 
 void RecorderWindow::startProgram(const QStringList &program)
@@ -545,8 +542,8 @@ void RecorderWindow::setRecordFileText(const QString &text)
 
 bool RecorderWindow::confirmReplace(const QString &question)
 {
-    return QMessageBox::question(this, QStringLiteral("Sonavell"), question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(this, QStringLiteral("Sonavell"), question, QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
 }
 
 void RecorderWindow::setRecordingState(bool recording)
