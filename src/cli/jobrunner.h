@@ -48,6 +48,36 @@ private:
     bool m_reached = false;
 };
 
+// A job whose every input must hold MP3 audio. The engines pass over an input in which no
+// frame decodes without a word, since there is nothing to write; on the command line that
+// would read as success, so it is reported naming the file, with what became of it (leftAs).
+// A job that gives up after its first failure (the join) sets skipsAfterFailure, so that the
+// files it then passes over are not blamed.
+template<typename Job>
+class AudioCheckedJob : public Job
+{
+public:
+    AudioCheckedJob(const QStringList &files, const QString &leftAs, bool skipsAfterFailure = false)
+        : Job(files), m_leftAs(leftAs), m_skipsAfterFailure(skipsAfterFailure)
+    {
+    }
+
+    void processFile(const QString &path) override
+    {
+        StepWatch watch(*this);
+        Job::processFile(path);
+        if (watch.errorReported())
+            m_failed = true;
+        else if (!watch.reachedAudio() && !this->isCancelled() && !(m_skipsAfterFailure && m_failed))
+            watch.showError(QStringLiteral("%1: no MP3 audio found; %2").arg(path, m_leftAs));
+    }
+
+private:
+    const QString m_leftAs;
+    const bool m_skipsAfterFailure;
+    bool m_failed = false;
+};
+
 // Reads "--name value" options and plain arguments (the input files) from a command's
 // arguments, reporting the first problem as text. After "--" every argument is a file.
 class OptionReader

@@ -11,22 +11,6 @@
 namespace sonavell::cli {
 namespace {
 
-// The engine writes no WAV for a file in which no frame decodes and says nothing; the command
-// line reports it, so that the exit status tells.
-class CheckedMp3ToWavJob : public Mp3ToWavJob
-{
-public:
-    using Mp3ToWavJob::Mp3ToWavJob;
-
-    void processFile(const QString &path) override
-    {
-        StepWatch watch(*this);
-        Mp3ToWavJob::processFile(path);
-        if (!watch.errorReported() && !watch.reachedAudio() && !isCancelled())
-            watch.showError(QStringLiteral("%1: no MP3 audio found; no WAV file written").arg(path));
-    }
-};
-
 int runMp3ToWav(const QStringList &args)
 {
     std::optional<QString> folder;
@@ -49,7 +33,7 @@ int runMp3ToWav(const QStringList &args)
         return 1;
     }
 
-    CheckedMp3ToWavJob job(reader.files());
+    AudioCheckedJob<Mp3ToWavJob> job(reader.files(), QStringLiteral("no WAV file written"));
     job.setOutputFolder(*folder);
     // Names are lower-cased, so Talk.mp3 and talk.MP3 would write one WAV, the second over the
     // first; and an input named like its own output would be overwritten by it.

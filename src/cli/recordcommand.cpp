@@ -15,6 +15,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -142,8 +143,8 @@ public:
 
     void onBuffer(const std::int16_t *samples, std::uint32_t byteCount, bool) override
     {
-        m_bytes += byteCount;
-        if (m_byteLimit && m_bytes >= m_byteLimit) {
+        const std::uint64_t bytes = m_bytes.fetch_add(byteCount) + byteCount;
+        if (m_byteLimit && bytes >= m_byteLimit) {
             holdLaterBuffers();
             m_state.finish(RecordState::Reason::TimeUp);
             return;
@@ -162,6 +163,9 @@ public:
         }
     }
     void onDeviceLost() override { m_state.finish(RecordState::Reason::DeviceLost); }
+    // Bytes captured while recording, this file's and those of the files before it. The
+    // engine's own count also runs on through the pause that ends the file.
+    std::uint64_t bytes() const { return m_bytes.load(); }
 
 private:
     // Later buffers must not reach the file while the main thread gets round to stopping.
@@ -175,7 +179,7 @@ private:
     RecordState &m_state;
     SilenceDetector m_detector;
     const std::uint64_t m_byteLimit;
-    std::uint64_t m_bytes;
+    std::atomic<std::uint64_t> m_bytes;
 };
 
 // Turns Ctrl+C and termination into an orderly stop. The signals are blocked in every thread
@@ -285,7 +289,7 @@ int runRecord(const QStringList &args)
         engine.stop();
         const bool encoderFailed = engine.encoder() && engine.encoder()->hasFailed();
         const QString encoderError = encoderFailed ? Mp3Encoder::errorText(engine.encoder()->error()) : QString();
-        const std::uint64_t fileBytes = engine.totalBytes();
+        const std::uint64_t fileBytes = listener.bytes() - bytesSoFar;
         overruns += engine.overrunCount();
         lostMs += engine.lostMilliseconds();
         const QString deviceError = engine.failureText();

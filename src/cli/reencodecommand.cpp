@@ -4,26 +4,10 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/reencode.h"
 #include "process/reencodejob.h"
 
 namespace sonavell::cli {
 namespace {
-
-// The engine leaves a file in which no frame decodes as it was without a word; the command
-// line reports it, so that the exit status tells.
-class CheckedReencodeJob : public ReencodeJob
-{
-public:
-    using ReencodeJob::ReencodeJob;
-
-    void processFile(const QString &path) override
-    {
-        StepWatch watch(*this);
-        if (!reencodeFile(*this, path, bitrateKbps(), volumeScale()) && !watch.errorReported() && !isCancelled())
-            watch.showError(QStringLiteral("%1: no MP3 audio found; the file is left as it was").arg(path));
-    }
-};
 
 int runReencode(const QStringList &args)
 {
@@ -44,7 +28,7 @@ int runReencode(const QStringList &args)
     if (reader.files().isEmpty())
         return usageError("reencode", QStringLiteral("no input file"));
 
-    CheckedReencodeJob job(reader.files());
+    AudioCheckedJob<ReencodeJob> job(reader.files(), QStringLiteral("the file is left as it was"));
     // As the dialog preselects it.
     job.setBitrateKbps(bitRate.value_or(bitRateLike(reader.files().first())));
     job.setVolumeScale(static_cast<float>(volume));

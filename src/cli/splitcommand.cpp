@@ -29,7 +29,7 @@ int runSplit(const QStringList &args)
     if (reader.files().isEmpty())
         return usageError("split", QStringLiteral("no input file"));
 
-    SplitJob job(reader.files());
+    AudioCheckedJob<SplitJob> job(reader.files(), QStringLiteral("no parts written"));
     job.setPartCount(*parts);
     job.setVolumeScale(static_cast<float>(volume));
     return runJob("split", job);

@@ -100,6 +100,24 @@ TEST_F(FileJobCommandTest, MissingInputFailsNamingIt)
     EXPECT_FALSE(QFile::exists(missing));
 }
 
+TEST_F(FileJobCommandTest, InputWithoutAudioFailsNamingIt)
+{
+    const QString text = file(QStringLiteral("notes.mp3"));
+    const QString good = file(QStringLiteral("good.mp3"));
+    const QString joined = file(QStringLiteral("joined.mp3"));
+    ASSERT_TRUE(test::writeAll(text, QByteArray(5000, 'n')));
+    ASSERT_TRUE(test::makeToneMp3(good, 1.0));
+
+    EXPECT_EQ(run({QStringLiteral("split"), QStringLiteral("--parts"), QStringLiteral("2"), text}), 1);
+    EXPECT_TRUE(err.contains(text)) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(file(QStringLiteral("notes_1.mp3"))));
+
+    // The join goes on with the files that have audio.
+    EXPECT_EQ(run({QStringLiteral("join"), QStringLiteral("--output"), joined, text, good}), 1);
+    EXPECT_TRUE(err.contains(text)) << err.toStdString();
+    EXPECT_NEAR(test::decodeMp3File(joined).seconds(), 1.0, 0.1);
+}
+
 struct UsageCase
 {
     const char *name;
