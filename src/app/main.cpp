@@ -3,6 +3,7 @@
 #include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
 #include "settings/recordersettings.h"
+#include "skin/appicons.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,6 +13,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonavell"));
+    // Lets the desktop match the window to sonavell.desktop and its icon.
+    QGuiApplication::setDesktopFileName(sonavell::desktopFileName());
+    QApplication::setWindowIcon(sonavell::applicationIcon());
     // Loaded now, saved when the process exits.
     sonavell::settings();
 

@@ -128,7 +128,7 @@ void drawSlot(QPainter &painter, const QRectF &slot)
 {
     const qreal radius = std::min(slot.width(), slot.height()) / 2;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(withAlpha(kSlot, 225));
+    painter.setBrush(withAlpha(kSlot, 170));
     painter.drawRoundedRect(slot, radius, radius);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(withAlpha(kSlotEdge, 235), 1));

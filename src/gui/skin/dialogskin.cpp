@@ -97,8 +97,7 @@ private:
         painter->drawLine(box.bottomLeft(), box.bottomRight());
         painter->drawLine(box.topRight(), box.bottomRight());
         if (option->state & (State_On | State_NoChange)) {
-            const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-            const QImage mark = loadSkinBitmap(kCheckMark, ratio);
+            const QImage mark = loadSkinBitmap(kCheckMark, paintingRatio(*painter));
             const QSizeF size = mark.deviceIndependentSize();
             const QPointF at(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2);
             if (option->state & State_NoChange)

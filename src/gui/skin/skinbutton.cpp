@@ -50,7 +50,10 @@ void SkinButton::setImages(int normalId, int activeId, const QImage *background)
         return; // no faces: the button keeps the platform look
     m_size = QSize(active.width, active.height);
     m_button->setFixedSize(m_size);
-    m_button->setMask(QRegion(0, 0, m_size.width(), m_size.height(), QRegion::Ellipse));
+    // The outline reaches a pixel past the face's own soft edge, so its steps fall on pixels that
+    // show the background anyway (they would show on dense screens otherwise).
+    m_button->setMask(QRegion(-1, -1, m_size.width() + 2, m_size.height() + 2, QRegion::Ellipse)
+                          .intersected(QRect(QPoint(0, 0), m_size)));
     m_button->setFlat(true);
     m_button->update();
 }
@@ -106,7 +109,7 @@ QImage SkinButton::composed(qreal devicePixelRatio) const
 void SkinButton::paint()
 {
     QPainter painter(m_button);
-    painter.drawImage(QPoint(0, 0), composed(m_button->devicePixelRatioF()));
+    painter.drawImage(QPoint(0, 0), composed(paintingRatio(painter)));
 }
 
 bool SkinButton::eventFilter(QObject *watched, QEvent *event)

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPair>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWidget>
 
@@ -161,6 +162,13 @@ QImage backgroundUnder(const QWidget *widget, qreal devicePixelRatio)
     if (parent && !widget->isWindow())
         parent->render(&image, QPoint(), QRegion(widget->geometry()), QWidget::DrawWindowBackground);
     return image;
+}
+
+qreal paintingRatio(const QPainter &painter)
+{
+    if (const QPaintEngine *engine = painter.paintEngine(); engine && engine->paintDevice())
+        return engine->paintDevice()->devicePixelRatioF();
+    return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
 }
 
 } // namespace sonavell

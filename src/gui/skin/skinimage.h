@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+class QPainter;
 class QWidget;
 
 namespace sonavell {
@@ -63,5 +64,9 @@ void blendOnto(QImage &target, const SkinImage &image, QPoint at);
 // What lies under `widget`: its parent's own drawing (without the parent's other children) over
 // the widget's rectangle, at the given device pixel ratio; the palette's window colour without a parent.
 QImage backgroundUnder(const QWidget *widget, qreal devicePixelRatio);
+
+// The device pixel ratio a painter really draws at: a widget rendered into a picture of another
+// density (a 2x screenshot) reports its screen's ratio, the picture its own.
+qreal paintingRatio(const QPainter &painter);
 
 } // namespace sonavell

@@ -284,7 +284,7 @@ bool SkinSlider::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_slider || event->type() != QEvent::Paint)
         return false;
     QPainter painter(m_slider);
-    painter.drawImage(QPoint(0, 0), composed(m_slider->devicePixelRatioF()));
+    painter.drawImage(QPoint(0, 0), composed(paintingRatio(painter)));
     return true;
 }
 

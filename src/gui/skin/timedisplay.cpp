@@ -103,7 +103,7 @@ void TimeDisplay::paintEvent(QPaintEvent *)
     if (!m_owner)
         return;
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), picture(devicePixelRatioF()));
+    painter.drawImage(QPoint(0, 0), picture(paintingRatio(painter)));
 }
 
 } // namespace sonavell

@@ -96,7 +96,7 @@ WindowBand::Area WindowBand::hitTest(QPoint pos, int width, QSize captionButton)
 void WindowBand::paint(QPainter &painter, int width) const
 {
     painter.fillRect(QRect(0, 0, width, kHeight), kBand);
-    painter.drawImage(QPoint(0, 0), loadSkinBitmap(kBandBitmap, painter.device()->devicePixelRatioF()));
+    painter.drawImage(QPoint(0, 0), loadSkinBitmap(kBandBitmap, paintingRatio(painter)));
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
