@@ -32,6 +32,8 @@ CEditSliderWnd::CEditSliderWnd(NumberEdit *edit, QWidget *parent)
       m_slider(new CSliderCtrlBar(this, CSliderCtrlBar::Popup))
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A click outside only closes the popup; on the edit's button it must not open a new one.
+    setAttribute(Qt::WA_NoMouseReplay);
     m_slider->setObjectName(QStringLiteral("slider"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
