@@ -8,6 +8,7 @@ packages=(
     libasound2-dev libmad0-dev libmp3lame-dev libmp3lame0
     libgtest-dev libgmock-dev libbenchmark-dev
     lame alsa-utils
+    desktop-file-utils
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)
 # The benchmarks compare against madplay, mp3splt and ffmpeg.
