@@ -48,8 +48,8 @@ public:
         if (!m_terminal || seconds == m_shown)
             return;
         m_shown = seconds;
-        std::fprintf(stderr, "\r[%d/%d] %s / %s\033[K", m_index + 1, m_count, qPrintable(formatMinutesSeconds(seconds)),
-                     qPrintable(formatMinutesSeconds(m_range)));
+        std::fprintf(stderr, "\r[%d/%d] %s / %s\033[K", m_index + 1, m_count,
+                     qPrintable(formatMinutesSeconds(seconds)), qPrintable(formatMinutesSeconds(m_range)));
         std::fflush(stderr);
     }
     void showError(const QString &message) override
@@ -292,8 +292,9 @@ bool isSameFile(const QString &a, const QString &b)
 {
     struct stat first = {};
     struct stat second = {};
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
-           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 } // namespace sonavell::cli

@@ -53,8 +53,7 @@ private:
 // would read as success, so it is reported naming the file, with what became of it (leftAs).
 // A job that gives up after its first failure (the join) sets skipsAfterFailure, so that the
 // files it then passes over are not blamed.
-template<typename Job>
-class AudioCheckedJob : public Job
+template <typename Job> class AudioCheckedJob : public Job
 {
 public:
     AudioCheckedJob(const QStringList &files, const QString &leftAs, bool skipsAfterFailure = false)
@@ -87,8 +86,7 @@ public:
 
     // Walks the arguments; for each option calls take(name), which reads its value with the
     // calls below and answers false for an unknown option.
-    template<typename Take>
-    bool read(Take take)
+    template <typename Take> bool read(Take take)
     {
         bool optionsEnded = false;
         for (m_at = 0; m_at < m_args.size() && m_error.isEmpty(); ++m_at) {

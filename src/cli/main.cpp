@@ -61,8 +61,8 @@ const std::vector<Command> &commands()
 const Command *findCommand(const QString &name)
 {
     const auto &all = commands();
-    const auto found =
-        std::find_if(all.begin(), all.end(), [&](const Command &command) { return name == QLatin1String(command.name); });
+    const auto found = std::find_if(
+        all.begin(), all.end(), [&](const Command &command) { return name == QLatin1String(command.name); });
     return found == all.end() ? nullptr : &*found;
 }
 

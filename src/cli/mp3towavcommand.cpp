@@ -46,7 +46,8 @@ int runMp3ToWav(const QStringList &args)
                                               .arg(inputOf.value(key), input, output));
         inputOf.insert(key, input);
         if (isSameFile(input, output))
-            return usageError("mp3towav", QStringLiteral("%1 would be overwritten by its own WAV file").arg(input));
+            return usageError("mp3towav",
+                              QStringLiteral("%1 would be overwritten by its own WAV file").arg(input));
     }
     return runJob("mp3towav", job);
 }

@@ -39,7 +39,10 @@ QString checkText(const QString &option, const QString &text, qsizetype width)
         return QStringLiteral("%1: \"%2\" has characters outside Latin-1, the only text the tag stores")
             .arg(option, text);
     if (text.size() > width)
-        return QStringLiteral("%1 is %2 bytes long; the tag has room for %3").arg(option).arg(text.size()).arg(width);
+        return QStringLiteral("%1 is %2 bytes long; the tag has room for %3")
+            .arg(option)
+            .arg(text.size())
+            .arg(width);
     return {};
 }
 
@@ -67,7 +70,8 @@ QString retag(const QString &path, const TagChanges &changes)
     if (!info.scanFile(path, false))
         return QStringLiteral("cannot open %1").arg(path);
     if (changes.remove)
-        return info.writeTag(path, true) ? QString() : QStringLiteral("cannot remove the tag of %1").arg(path);
+        return info.writeTag(path, true) ? QString()
+                                         : QStringLiteral("cannot remove the tag of %1").arg(path);
 
     info.title = changes.title.value_or(info.title);
     info.artist = changes.artist.value_or(info.artist);
@@ -114,8 +118,9 @@ int runTag(const QStringList &args)
             const std::optional<QString> name = reader.text();
             changes.genre = name ? parseGenre(*name) : std::nullopt;
             if (name && !changes.genre)
-                reader.fail(QStringLiteral("unknown genre \"%1\": give a name or number from \"sonavell-cli genres\", "
-                                           "or none")
+                reader.fail(QStringLiteral(
+                                "unknown genre \"%1\": give a name or number from \"sonavell-cli genres\", "
+                                "or none")
                                 .arg(*name));
         } else if (option == QLatin1String("--remove"))
             changes.remove = true;
@@ -131,10 +136,12 @@ int runTag(const QStringList &args)
         return usageError("tag", QStringLiteral("--remove takes no field options"));
     if (!changes.remove && !changes.any())
         return usageError("tag", QStringLiteral("nothing to change: give a field option or --remove"));
-    if (changes.comment && changes.track.value_or(0) != 0 && changes.comment->size() > kCommentBytesBesideTrack)
-        return usageError("tag", QStringLiteral("--comment is %1 bytes long and a track number leaves room for %2")
-                                     .arg(changes.comment->size())
-                                     .arg(kCommentBytesBesideTrack));
+    if (changes.comment && changes.track.value_or(0) != 0 &&
+        changes.comment->size() > kCommentBytesBesideTrack)
+        return usageError("tag",
+                          QStringLiteral("--comment is %1 bytes long and a track number leaves room for %2")
+                              .arg(changes.comment->size())
+                              .arg(kCommentBytesBesideTrack));
 
     int exitCode = 0;
     for (const QString &path : reader.files()) {
@@ -156,7 +163,8 @@ const CommandRegistration registration({
     "The tag stores Latin-1 text in fixed widths: title, artist, album and comment 30 bytes, year 4 bytes. "
     "A text with a character outside Latin-1, or longer than its width, is refused (exit 2) rather than "
     "changed. A track number (1 to 255; 0 for none) takes the comment's last two bytes, leaving 28: a "
-    "longer comment is refused as well, and a file whose kept comment is too long is left as it was (exit 1). "
+    "longer comment is refused as well, and a file whose kept comment is too long is left as it was (exit "
+    "1). "
     "--genre takes a number (0 to 255, 255 for none), a name from \"sonavell-cli genres\" in any case, or "
     "none. Missing files are not created.",
     runTag,

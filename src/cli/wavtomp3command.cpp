@@ -40,7 +40,8 @@ int runWavToMp3(const QStringList &args)
     const QString output = reader.files()[1];
     // The encoder creates the output before the input is read.
     if (isSameFile(input, output))
-        return usageError("wav2mp3", QStringLiteral("%1 would overwrite the WAV file it is made from").arg(output));
+        return usageError("wav2mp3",
+                          QStringLiteral("%1 would overwrite the WAV file it is made from").arg(output));
     // The job takes equal offsets for the whole data, so an empty range cannot be passed on.
     const qint64 start = startByte.value_or(0);
     const qint64 end = endByte.value_or(kLastOffset);
@@ -49,7 +50,8 @@ int runWavToMp3(const QStringList &args)
     if (startByte) {
         // An unreadable WAV is left to the job, which reports it.
         WaveFile wave;
-        if (wave.open(input, nullptr, WaveFile::ReadMode) == WaveFile::Result::Success && start >= wave.dataSize()) {
+        if (wave.open(input, nullptr, WaveFile::ReadMode) == WaveFile::Result::Success &&
+            start >= wave.dataSize()) {
             printError("wav2mp3", QStringLiteral("%1: --start-byte %2 lies past its %3 bytes of data")
                                       .arg(input)
                                       .arg(start)

@@ -31,9 +31,10 @@ bool makeWav(const QString &path, const QByteArray &data, int rate, int channels
     const WaveFormat format = pcmFormat(rate, channels, bits);
     WaveFile wave;
     std::uint32_t written = 0;
-    return wave.open(path, &format, WaveFile::WriteMode) == WaveFile::Result::Success
-           && wave.write(static_cast<std::uint32_t>(data.size()), data.constData(), &written) == WaveFile::Result::Success
-           && written == static_cast<std::uint32_t>(data.size()) && wave.close() == WaveFile::Result::Success;
+    return wave.open(path, &format, WaveFile::WriteMode) == WaveFile::Result::Success &&
+           wave.write(static_cast<std::uint32_t>(data.size()), data.constData(), &written) ==
+               WaveFile::Result::Success &&
+           written == static_cast<std::uint32_t>(data.size()) && wave.close() == WaveFile::Result::Success;
 }
 
 InfoLines parseInfo(const QString &block)

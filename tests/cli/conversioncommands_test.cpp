@@ -31,7 +31,8 @@ protected:
 TEST_F(WavToMp3CommandTest, WholeFileKeepsRateAndChannels)
 {
     ASSERT_TRUE(test::makeWav(wav, test::sinePcm(22050, 1, 1.0, 440, 8000), 22050, 1));
-    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--bitrate"), QStringLiteral("32"), wav, mp3}), 0)
+    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--bitrate"), QStringLiteral("32"), wav, mp3}),
+              0)
         << err.toStdString();
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
     EXPECT_EQ(decoded.errors, 0);
@@ -55,9 +56,11 @@ TEST_F(WavToMp3CommandTest, EightBitMonoIsWidened)
 {
     QByteArray data;
     for (int i = 0; i < 4000; ++i)
-        data.append(static_cast<char>(128 + std::lround(100 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0))));
+        data.append(
+            static_cast<char>(128 + std::lround(100 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0))));
     ASSERT_TRUE(test::makeWav(wav, data, 8000, 1, 8));
-    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--bitrate"), QStringLiteral("16"), wav, mp3}), 0)
+    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--bitrate"), QStringLiteral("16"), wav, mp3}),
+              0)
         << err.toStdString();
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
     EXPECT_EQ(decoded.sampleRate, 8000);
@@ -85,7 +88,9 @@ void PrintTo(const RangeCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class WavToMp3Range : public WavToMp3CommandTest, public testing::WithParamInterface<RangeCase> {};
+class WavToMp3Range : public WavToMp3CommandTest, public testing::WithParamInterface<RangeCase>
+{
+};
 
 TEST_P(WavToMp3Range, ConvertsOnlyTheRange)
 {
@@ -94,8 +99,8 @@ TEST_P(WavToMp3Range, ConvertsOnlyTheRange)
     ASSERT_TRUE(test::makeWav(wav, pcm, 44100, 2));
     const RangeCase &range = GetParam();
     ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--bitrate"), QStringLiteral("128"),
-                   QStringLiteral("--start-byte"), QString::number(bytesAt(range.from)), QStringLiteral("--end-byte"),
-                   QString::number(bytesAt(range.to)), wav, mp3}),
+                   QStringLiteral("--start-byte"), QString::number(bytesAt(range.from)),
+                   QStringLiteral("--end-byte"), QString::number(bytesAt(range.to)), wav, mp3}),
               0)
         << err.toStdString();
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
@@ -121,7 +126,8 @@ TEST_F(WavToMp3CommandTest, StartOnlyConvertsToTheEnd)
     QByteArray pcm = test::sinePcm(44100, 2, 1.0, 440, 8000);
     pcm += test::constantPcm(44100, 2, 1.0, 0);
     ASSERT_TRUE(test::makeWav(wav, pcm, 44100, 2));
-    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--start-byte"), QString::number(bytesAt(1.5)), wav, mp3}),
+    ASSERT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--start-byte"), QString::number(bytesAt(1.5)),
+                   wav, mp3}),
               0)
         << err.toStdString();
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
@@ -133,7 +139,8 @@ TEST_F(WavToMp3CommandTest, StartOnlyConvertsToTheEnd)
 TEST_F(WavToMp3CommandTest, StartPastTheDataFailsNamingTheWav)
 {
     ASSERT_TRUE(test::makeWav(wav, test::sinePcm(44100, 2, 0.5, 440, 8000), 44100, 2));
-    EXPECT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--start-byte"), QString::number(bytesAt(0.5)), wav, mp3}),
+    EXPECT_EQ(run({QStringLiteral("wav2mp3"), QStringLiteral("--start-byte"), QString::number(bytesAt(0.5)),
+                   wav, mp3}),
               1);
     EXPECT_TRUE(err.contains(wav)) << err.toStdString();
     EXPECT_FALSE(QFile::exists(mp3));
@@ -174,7 +181,8 @@ TEST_F(WavToMp3CommandTest, UsageErrorsLeaveTheWav)
                       QStringLiteral("400"), wav, mp3},
           QStringList{QStringLiteral("--start-byte"), QStringLiteral("-1"), wav, mp3},
           QStringList{QStringLiteral("--bitrate"), QStringLiteral("320"), wav, mp3}}) {
-        EXPECT_EQ(run(QStringList{QStringLiteral("wav2mp3")} + args), 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(run(QStringList{QStringLiteral("wav2mp3")} + args), 2)
+            << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("usage:"))) << err.toStdString();
     }
     EXPECT_EQ(test::readAll(wav), original);
@@ -205,14 +213,17 @@ void PrintTo(const WavCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class Mp3ToWavFormat : public Mp3ToWavCommandTest, public testing::WithParamInterface<WavCase> {};
+class Mp3ToWavFormat : public Mp3ToWavCommandTest, public testing::WithParamInterface<WavCase>
+{
+};
 
 TEST_P(Mp3ToWavFormat, WritesTheLowerCasedTitleWithItsDecodedSamples)
 {
     const WavCase &format = GetParam();
     const QString mp3 = file(QStringLiteral("Talk.MP3"));
     ASSERT_TRUE(test::makeToneMp3(mp3, 1.0, format.rate, format.channels, 64));
-    ASSERT_EQ(run({QStringLiteral("mp3towav"), QStringLiteral("--output-dir"), output, mp3}), 0) << err.toStdString();
+    ASSERT_EQ(run({QStringLiteral("mp3towav"), QStringLiteral("--output-dir"), output, mp3}), 0)
+        << err.toStdString();
     EXPECT_EQ(QDir(output).entryList(QDir::Files), QStringList{QStringLiteral("talk.Wav")});
 
     const QString wav = output + QStringLiteral("/talk.Wav");
@@ -242,7 +253,8 @@ TEST_F(Mp3ToWavCommandTest, FailuresNameTheFileAndTheOthersAreConverted)
     const QString good = file(QStringLiteral("good.mp3"));
     ASSERT_TRUE(test::writeAll(text, QByteArray(5000, 'n')));
     ASSERT_TRUE(test::makeToneMp3(good, 0.5));
-    EXPECT_EQ(run({QStringLiteral("mp3towav"), QStringLiteral("--output-dir"), output, missing, text, good}), 1);
+    EXPECT_EQ(run({QStringLiteral("mp3towav"), QStringLiteral("--output-dir"), output, missing, text, good}),
+              1);
     EXPECT_TRUE(err.contains(missing)) << err.toStdString();
     EXPECT_TRUE(err.contains(text)) << err.toStdString();
     EXPECT_EQ(QDir(output).entryList(QDir::Files), QStringList{QStringLiteral("good.Wav")});

@@ -5,10 +5,12 @@ namespace {
 
 using test::CliTest;
 
-const char *const kCommands[] = {"genres", "info",  "join", "mp3towav", "record",
+const char *const kCommands[] = {"genres",   "info",  "join", "mp3towav", "record",
                                  "reencode", "split", "tag",  "trim",     "wav2mp3"};
 
-class CommandHelp : public CliTest, public testing::WithParamInterface<const char *> {};
+class CommandHelp : public CliTest, public testing::WithParamInterface<const char *>
+{
+};
 
 TEST_P(CommandHelp, PrintsTheCommandsUsageOnStdout)
 {

@@ -8,7 +8,9 @@ namespace {
 
 using test::CliTest;
 
-class InfoCommandTest : public CliTest {};
+class InfoCommandTest : public CliTest
+{
+};
 
 TEST_F(InfoCommandTest, PrintsEveryFieldOfTheRecordAndTheLength)
 {
@@ -29,10 +31,11 @@ TEST_F(InfoCommandTest, PrintsEveryFieldOfTheRecordAndTheLength)
     QStringList names;
     for (const auto &line : lines)
         names.append(line.first);
-    EXPECT_EQ(names.join(QLatin1Char(' ')),
-              QStringLiteral("path flags artist title album comment year track genre frameCount durationSeconds "
-                             "version layer protectionBit bitrateKbps sampleRate channelMode emphasis copyright "
-                             "original lengthMs"));
+    EXPECT_EQ(
+        names.join(QLatin1Char(' ')),
+        QStringLiteral("path flags artist title album comment year track genre frameCount durationSeconds "
+                       "version layer protectionBit bitrateKbps sampleRate channelMode emphasis copyright "
+                       "original lengthMs"));
 
     const Mp3FileInfo info(mp3);
     const int lengthMs = queryMediaLength(mp3);
@@ -130,7 +133,8 @@ TEST_F(InfoCommandTest, ControlCharactersInTagTextsKeepOneFieldPerLine)
     EXPECT_EQ(lines.size(), 21u);
     EXPECT_EQ(test::infoValue(lines, QStringLiteral("title")), QStringLiteral("two\\x0alines"));
     EXPECT_EQ(test::infoValue(lines, QStringLiteral("artist")), QStringLiteral("back\\\\slash"));
-    EXPECT_EQ(test::infoValue(lines, QStringLiteral("album")), QStringLiteral("Caf\u00e9")); // Latin-1 on disk, UTF-8 out
+    EXPECT_EQ(test::infoValue(lines, QStringLiteral("album")),
+              QStringLiteral("Caf\u00e9")); // Latin-1 on disk, UTF-8 out
 }
 
 TEST_F(InfoCommandTest, NoFileIsAUsageError)

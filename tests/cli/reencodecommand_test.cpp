@@ -133,7 +133,8 @@ TEST_F(ReencodeCommandTest, FailuresNameTheFileAndTheOthersAreDone)
     const QString text = file(QStringLiteral("notes.mp3"));
     const QByteArray notes(5000, 'n');
     ASSERT_TRUE(test::writeAll(text, notes));
-    EXPECT_EQ(run({QStringLiteral("reencode"), QStringLiteral("--bitrate"), QStringLiteral("32"), missing, text, mp3}),
+    EXPECT_EQ(run({QStringLiteral("reencode"), QStringLiteral("--bitrate"), QStringLiteral("32"), missing,
+                   text, mp3}),
               1);
     EXPECT_TRUE(err.contains(missing)) << err.toStdString();
     EXPECT_TRUE(err.contains(text)) << err.toStdString();
@@ -145,11 +146,10 @@ TEST_F(ReencodeCommandTest, FailuresNameTheFileAndTheOthersAreDone)
 TEST_F(ReencodeCommandTest, BadOptionsAreUsageErrors)
 {
     const QByteArray original = test::readAll(mp3);
-    for (const QStringList &options :
-         {QStringList{QStringLiteral("--bitrate"), QStringLiteral("100")},
-          QStringList{QStringLiteral("--volume"), QStringLiteral("0")},
-          QStringList{QStringLiteral("--volume"), QStringLiteral("11")},
-          QStringList{QStringLiteral("--speed"), QStringLiteral("2")}}) {
+    for (const QStringList &options : {QStringList{QStringLiteral("--bitrate"), QStringLiteral("100")},
+                                       QStringList{QStringLiteral("--volume"), QStringLiteral("0")},
+                                       QStringList{QStringLiteral("--volume"), QStringLiteral("11")},
+                                       QStringList{QStringLiteral("--speed"), QStringLiteral("2")}}) {
         EXPECT_EQ(run(QStringList{QStringLiteral("reencode")} + options + QStringList{mp3}), 2)
             << options.join(QLatin1Char(' ')).toStdString();
     }

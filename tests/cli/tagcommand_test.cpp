@@ -73,9 +73,10 @@ TEST_F(TagCommandTest, GivenFieldsAreSetAndTheOthersKept)
 
 TEST_F(TagCommandTest, EveryFieldOnAnUntaggedFile)
 {
-    ASSERT_EQ(run(tagArgs({QStringLiteral("--title"), QStringLiteral("T"), QStringLiteral("--artist"), QStringLiteral("A"),
-                           QStringLiteral("--album"), QStringLiteral("B"), QStringLiteral("--year"), QStringLiteral("2001"),
-                           QStringLiteral("--comment"), QStringLiteral("C"), QStringLiteral("--track"), QStringLiteral("12"),
+    ASSERT_EQ(run(tagArgs({QStringLiteral("--title"), QStringLiteral("T"), QStringLiteral("--artist"),
+                           QStringLiteral("A"), QStringLiteral("--album"), QStringLiteral("B"),
+                           QStringLiteral("--year"), QStringLiteral("2001"), QStringLiteral("--comment"),
+                           QStringLiteral("C"), QStringLiteral("--track"), QStringLiteral("12"),
                            QStringLiteral("--genre"), QStringLiteral("Jazz")})),
               0)
         << err.toStdString();
@@ -117,10 +118,13 @@ TEST_F(TagCommandTest, RemoveRestoresTheAudioBytes)
 
 TEST_F(TagCommandTest, Latin1TextIsStoredAsLatin1Bytes)
 {
-    ASSERT_EQ(run(tagArgs({QStringLiteral("--title"), QStringLiteral("Caf\u00e9 \u00dcber")})), 0) << err.toStdString();
+    ASSERT_EQ(run(tagArgs({QStringLiteral("--title"), QStringLiteral("Caf\u00e9 \u00dcber")})), 0)
+        << err.toStdString();
     const QByteArray bytes = test::readAll(mp3);
     // The title field: one byte per character, then zero padding.
-    EXPECT_EQ(bytes.mid(bytes.size() - kId3v1TagSize + 3, 11), QByteArray("Caf\xe9 \xdc" "ber\0\0", 11));
+    EXPECT_EQ(bytes.mid(bytes.size() - kId3v1TagSize + 3, 11), QByteArray("Caf\xe9 \xdc"
+                                                                          "ber\0\0",
+                                                                          11));
     Mp3FileInfo info;
     ASSERT_TRUE(info.scanFile(mp3, false));
     EXPECT_EQ(info.title, QStringLiteral("Caf\u00e9 \u00dcber"));
@@ -151,25 +155,28 @@ void PrintTo(const GenreCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class TagGenre : public TagCommandTest, public testing::WithParamInterface<GenreCase> {};
+class TagGenre : public TagCommandTest, public testing::WithParamInterface<GenreCase>
+{
+};
 
 TEST_P(TagGenre, IsStoredAsItsNumber)
 {
     writeFullTag();
-    ASSERT_EQ(run(tagArgs({QStringLiteral("--genre"), QString::fromUtf8(GetParam().argument)})), 0) << err.toStdString();
+    ASSERT_EQ(run(tagArgs({QStringLiteral("--genre"), QString::fromUtf8(GetParam().argument)})), 0)
+        << err.toStdString();
     Mp3FileInfo info;
     ASSERT_TRUE(info.scanFile(mp3, false));
     EXPECT_EQ(info.genre, GetParam().genre);
     EXPECT_EQ(info.title, QStringLiteral("Old Title"));
 }
 
-INSTANTIATE_TEST_SUITE_P(TagCommand, TagGenre,
-                         testing::Values(GenreCase{"ByName", "Rock", 17}, GenreCase{"ByNameInAnyCase", "synthpop", 147},
-                                         GenreCase{"NameWithSpaces", "Drum & Bass", 127},
-                                         GenreCase{"ByNumber", "0", 0}, GenreCase{"LastInTable", "147", 147},
-                                         GenreCase{"NumberWithoutName", "200", 200},
-                                         GenreCase{"NoneByNumber", "255", 255}, GenreCase{"NoneByWord", "none", 255}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    TagCommand, TagGenre,
+    testing::Values(GenreCase{"ByName", "Rock", 17}, GenreCase{"ByNameInAnyCase", "synthpop", 147},
+                    GenreCase{"NameWithSpaces", "Drum & Bass", 127}, GenreCase{"ByNumber", "0", 0},
+                    GenreCase{"LastInTable", "147", 147}, GenreCase{"NumberWithoutName", "200", 200},
+                    GenreCase{"NoneByNumber", "255", 255}, GenreCase{"NoneByWord", "none", 255}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct RefusedCase
 {
@@ -182,7 +189,9 @@ void PrintTo(const RefusedCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class TagRefused : public TagCommandTest, public testing::WithParamInterface<RefusedCase> {};
+class TagRefused : public TagCommandTest, public testing::WithParamInterface<RefusedCase>
+{
+};
 
 TEST_P(TagRefused, IsAUsageErrorAndTheFileIsUnchanged)
 {
@@ -210,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
                      QStringLiteral("1")}},
         RefusedCase{"TrackTooBig", {QStringLiteral("--track"), QStringLiteral("256")}},
         RefusedCase{"TrackNotANumber", {QStringLiteral("--track"), QStringLiteral("two")}},
-        RefusedCase{"RemoveWithAField", {QStringLiteral("--remove"), QStringLiteral("--title"), QStringLiteral("x")}},
+        RefusedCase{"RemoveWithAField",
+                    {QStringLiteral("--remove"), QStringLiteral("--title"), QStringLiteral("x")}},
         RefusedCase{"NothingToChange", {}},
         RefusedCase{"UnknownOption", {QStringLiteral("--composer"), QStringLiteral("x")}}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -248,7 +258,9 @@ TEST_F(TagCommandTest, ReadOnlyFileFailsNamingIt)
     EXPECT_EQ(test::readAll(mp3), audio);
 }
 
-class GenresCommandTest : public CliTest {};
+class GenresCommandTest : public CliTest
+{
+};
 
 TEST_F(GenresCommandTest, PrintsTheNumberedTable)
 {
