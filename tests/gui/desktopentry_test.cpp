@@ -52,5 +52,12 @@ TEST(DesktopEntry, MatchesTheNameTheProgramGivesTheDesktop)
     EXPECT_EQ(fields.value(QStringLiteral("Icon")), desktopFileName());
 }
 
+TEST(HelpPages, AreBuiltIntoTheProgram)
+{
+    QFile index(QStringLiteral(":/help/index.html"));
+    ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(index.readAll().contains("Sonavell"));
+}
+
 } // namespace
 } // namespace sonavell

@@ -9,10 +9,12 @@
 
 #include <QtEndian>
 
-// The skin resources live in their own static library; naming the initialiser keeps them linked.
+// Resources compiled into static libraries are left out by the linker unless something names
+// their initialisers: the skin images, and the program's other built-in files (the help pages).
 static void initSkinResources()
 {
     Q_INIT_RESOURCE(skin);
+    Q_INIT_RESOURCE(sonavell);
 }
 
 namespace sonavell {
