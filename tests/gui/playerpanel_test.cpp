@@ -13,6 +13,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -304,18 +306,31 @@ INSTANTIATE_TEST_SUITE_P(Answers, PlayerPanelRemove,
                          testing::Values(RemoveCase{QMessageBox::Ok, true},
                                          RemoveCase{QMessageBox::Cancel, false}));
 
-TEST_F(PlayerPanelTest, AFailedWriteIsReportedAndNothingIsCreated)
+class PlayerPanelWriteFails : public PlayerPanelTest, public testing::WithParamInterface<bool>
 {
-    const QString path = m_folder.file(QStringLiteral("missing/song.mp3"));
+};
+
+// GIVEN a listed file that has gone, or a path the tag cannot be written to (a folder) WHEN the
+// tag is saved THEN the failure is reported and no file is made.
+TEST_P(PlayerPanelWriteFails, IsReportedAndNothingIsCreated)
+{
+    const bool folder = GetParam();
+    const QString path = m_folder.file(QStringLiteral("gone.mp3"));
+    if (folder) {
+        ASSERT_TRUE(QDir().mkdir(path));
+    }
     panel().showTag(path);
     EXPECT_EQ(child<QComboBox>("genreCombo")->currentIndex(), -1) << "an unreadable file selects no genre";
     child<QLineEdit>("titleEdit")->setText(QStringLiteral("Title"));
     test::MessageBoxAnswer answer;
     child<QPushButton>("saveButton")->click();
     EXPECT_EQ(answer.text(), QStringLiteral("*Error* while writing the ID3... oops :("));
-    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(QFileInfo(path).isDir(), folder);
+    EXPECT_EQ(QFileInfo::exists(path), folder);
     EXPECT_EQ(child<QLineEdit>("titleEdit")->text(), QString()) << "reloaded from the file";
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, PlayerPanelWriteFails, testing::Bool());
 
 TEST_F(PlayerPanelTest, TheSamePathIsNotReloaded)
 {

@@ -10,6 +10,7 @@
 #include "settings/recordersettings.h"
 #include "ui_playerpanel.h"
 
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <algorithm>
@@ -190,11 +191,11 @@ void PlayerPanel::onMode(MediaMode mode)
     }
     // The buttons follow the player as it is now: a later command may have changed its mode
     // since this notice was posted.
-    const MediaMode now = m_player->mode();
+    MediaMode now = m_player->mode();
     if (mode == MediaMode::Stopped && now == MediaMode::Stopped && settings().playLoop()) {
         // From the end the player starts again at the beginning.
         m_player->play();
-        return;
+        now = m_player->mode();
     }
     if (now == MediaMode::Paused) {
         m_ui->playerPlayButton->setEnabled(true);
@@ -319,7 +320,8 @@ void PlayerPanel::saveTag()
     info.track = trackToWrite();
     const int entry = m_ui->genreCombo->currentIndex();
     info.genre = entry <= 0 ? kNoGenre : entry - 1;
-    if (!info.writeTag(m_tagPath, false))
+    // The tag writer would create a missing file: a listed file that has gone stays gone.
+    if (!QFileInfo::exists(m_tagPath) || !info.writeTag(m_tagPath, false))
         QMessageBox::warning(this, kMessageTitle, QStringLiteral("*Error* while writing the ID3... oops :("));
     loadTag();
 }
