@@ -11,6 +11,7 @@
 #include "files/replacedialog.h"
 #include "files/replacejob.h"
 #include "process/progressdialog.h"
+#include "skin/dialogskin.h"
 
 #include <QMessageBox>
 
@@ -60,6 +61,7 @@ void FileCommands::rename()
     if (name.isEmpty())
         return;
     RenameDialog dialog(name, m_window);
+    skinDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // A failure reaches the user through the list's fileError, as for an in-place edit.
