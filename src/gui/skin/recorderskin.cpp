@@ -3,6 +3,10 @@
 #include "skin/dialogskin.h"
 #include "skin/skinbutton.h"
 #include "skin/skinslider.h"
+#include "skin/timedisplay.h"
+
+#include <QEvent>
+#include <QLabel>
 
 #include <QPushButton>
 #include <QSlider>
@@ -28,9 +32,27 @@ constexpr ButtonFaces kWindowButtons[] = {
 };
 
 constexpr ButtonFaces kPanelButtons[] = {
-    {"stopButton", 143, 156, false}, {"endButton", 145, 144, false},    {"pauseButton", 147, 146, true},
-    {"playButton", 149, 148, true},  {"startButton", 151, 150, false},  {"removeButton", 159, 158, false},
+    {"playerStopButton", 143, 156, false}, {"playerEndButton", 145, 144, false},
+    {"playerPauseButton", 147, 146, true}, {"playerPlayButton", 149, 148, true},
+    {"playerStartButton", 151, 150, false}, {"removeButton", 159, 158, false},
     {"saveButton", 157, 160, false},
+};
+
+// The panel's Play lights while it plays (the button is greyed then) and goes out when it can be
+// pressed again, so a stopped panel never shows a lit Play.
+class PlayLamp : public QObject
+{
+public:
+    explicit PlayLamp(QPushButton *play) : QObject(play) { play->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *play = static_cast<QPushButton *>(watched);
+        if (event->type() == QEvent::EnabledChange && play->isEnabled())
+            play->setChecked(false);
+        return false;
+    }
 };
 
 void skinButtons(QWidget *owner, std::span<const ButtonFaces> table)
@@ -72,6 +94,10 @@ void skinPlayerPanel(QWidget *panel)
 {
     skinDialog(panel);
     skinButtons(panel, kPanelButtons);
+    if (auto *play = panel->findChild<QPushButton *>(QStringLiteral("playerPlayButton")))
+        new PlayLamp(play);
+    if (auto *time = panel->findChild<QLabel *>(QStringLiteral("timeText")))
+        TimeDisplay::over(time, 0);
     if (auto *position = panel->findChild<QSlider *>(QStringLiteral("positionSlider")))
         SkinSlider::attach(position)->setGrooveStyle(0);
     if (auto *volume = panel->findChild<QSlider *>(QStringLiteral("volumeSlider")))

@@ -11,7 +11,7 @@ namespace sonavell {
 void skinRecorderWindow(QWidget *window);
 
 // The same for the player panel: its seven buttons (Play and Pause as toggles), the position
-// slider (background channel) and the volume slider (groove).
+// slider (background channel), the volume slider (groove) and the play time shown by a time display.
 void skinPlayerPanel(QWidget *panel);
 
 } // namespace sonavell

@@ -2,7 +2,9 @@
 
 #include "skin/skinimage.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
+#include <QLabel>
 #include <QPainter>
 
 #include <cmath>
@@ -38,6 +40,43 @@ void TimeDisplay::attach(QWidget *owner, const QRect &rectangle, int style)
     setGeometry(rectangle);
     show();
     raise();
+}
+
+TimeDisplay *TimeDisplay::over(QLabel *label, int style)
+{
+    auto *display = new TimeDisplay(label->parentWidget());
+    display->setObjectName(label->objectName() + QStringLiteral("Display"));
+    display->m_label = label;
+    display->setText(label->text());
+    display->attach(label->parentWidget(), label->geometry(), style);
+    display->setVisible(label->isVisible());
+    label->installEventFilter(display);
+    return display;
+}
+
+bool TimeDisplay::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_label)
+        return false;
+    switch (event->type()) {
+    case QEvent::Paint:
+        // A new text repaints the label: show it here instead.
+        if (m_text != m_label->text()) {
+            m_text = m_label->text();
+            draw();
+        }
+        return true;
+    case QEvent::Move:
+    case QEvent::Resize:
+        setGeometry(m_label->geometry());
+        return false;
+    case QEvent::Show:
+    case QEvent::Hide:
+        setVisible(event->type() == QEvent::Show);
+        return false;
+    default:
+        return false;
+    }
 }
 
 void TimeDisplay::draw()

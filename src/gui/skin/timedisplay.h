@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QFont>
+#include <QPointer>
 #include <QWidget>
+
+class QLabel;
 
 namespace sonavell {
 
@@ -15,6 +18,10 @@ class TimeDisplay : public QWidget
 
 public:
     explicit TimeDisplay(QWidget *parent = nullptr);
+
+    // Shows a label's text this way, in the label's place: the label keeps its text, its place in
+    // the layout and its name, and no longer draws itself. The display belongs to the label's parent.
+    static TimeDisplay *over(QLabel *label, int style);
 
     void attach(QWidget *owner, const QRect &rectangle, int style);
     bool isAttached() const { return m_owner != nullptr; }
@@ -33,6 +40,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QString m_text = QStringLiteral("00 : 00");
@@ -41,6 +49,7 @@ private:
     const QImage *m_background = nullptr;
     mutable QFont m_font;
     mutable bool m_fontMade = false;
+    QPointer<QLabel> m_label;
 };
 
 } // namespace sonavell
