@@ -19,8 +19,7 @@ int readWord(const unsigned char *bytes)
 
 // The offset value u of a peak value: 16-bit, the signed word + 32767 as unsigned 16-bit;
 // 8-bit, the byte itself.
-template <bool Wide>
-int offsetAt(const unsigned char *values, std::size_t index)
+template <bool Wide> std::uint16_t offsetAt(const unsigned char *values, std::size_t index)
 {
     if constexpr (Wide) {
         const auto word = static_cast<std::int16_t>(values[2 * index] | (values[2 * index + 1] << 8));
@@ -30,45 +29,71 @@ int offsetAt(const unsigned char *values, std::size_t index)
     }
 }
 
-// Screen y of an offset value: top + u × height / full. Rising in u, so a column's highest and
-// lowest value give its largest and smallest y.
-template <bool Wide>
-int screenY(const WaveBand &band, int offset)
+// Values feed the bands in turn (left, right, left, ... for stereo); every `span` values of a
+// band make one column, kept as its (highest, lowest) offset value. `data` holds `columns` whole
+// columns, which are appended to the bands.
+template <bool Wide, std::size_t BandCount>
+void appendColumns(const unsigned char *data, std::size_t columns, std::size_t span,
+                   std::array<std::vector<std::uint16_t>, 2> &out)
 {
-    constexpr qint64 kFull = Wide ? 65535 : 255;
-    return band.top + static_cast<int>(static_cast<qint64>(offset) * band.height / kFull);
+    std::array<std::uint16_t *, BandCount> to;
+    for (std::size_t band = 0; band < BandCount; ++band) {
+        const std::size_t old = out[band].size();
+        out[band].resize(old + columns * 2);
+        to[band] = out[band].data() + old;
+    }
+    std::size_t at = 0;
+    for (std::size_t column = 0; column < columns; ++column) {
+        std::array<std::uint16_t, BandCount> lowest;
+        std::array<std::uint16_t, BandCount> highest;
+        for (std::size_t band = 0; band < BandCount; ++band)
+            lowest[band] = highest[band] = offsetAt<Wide>(data, at++);
+        for (std::size_t k = 1; k < span; ++k) {
+            for (std::size_t band = 0; band < BandCount; ++band) {
+                const std::uint16_t value = offsetAt<Wide>(data, at++);
+                lowest[band] = std::min(lowest[band], value);
+                highest[band] = std::max(highest[band], value);
+            }
+        }
+        for (std::size_t band = 0; band < BandCount; ++band) {
+            to[band][2 * column] = highest[band];
+            to[band][2 * column + 1] = lowest[band];
+        }
+    }
 }
 
-// Values feed the bands in turn (left, right, left, ... for stereo); every `perColumn` values
-// of a band close one column with the points (x, largest y) and (x, smallest y). A last,
-// partial column is left out.
-template <bool Wide>
-void buildColumns(const std::vector<unsigned char> &bytes, int perColumn, const std::vector<WaveBand> &layout,
-                  std::vector<QPoint> &cacheA, std::vector<QPoint> &cacheB)
+// Twice the zoom: each pair of columns becomes one, an odd last column is left out, which is
+// what counting the values afresh would give.
+void halveColumns(const std::vector<std::uint16_t> &finer, std::size_t columns,
+                  std::vector<std::uint16_t> &out)
 {
-    const std::size_t bandCount = layout.size();
-    const std::size_t values = bytes.size() / (Wide ? 2 : 1);
-    const std::size_t columns = values / bandCount / static_cast<std::size_t>(perColumn);
-    cacheA.reserve(columns * 2);
-    if (bandCount == 2)
-        cacheB.reserve(columns * 2);
-    const unsigned char *data = bytes.data();
-    const std::size_t step = bandCount;
-    for (std::size_t column = 0; column < columns; ++column) {
-        const std::size_t first = column * static_cast<std::size_t>(perColumn) * step;
-        for (std::size_t band = 0; band < bandCount; ++band) {
-            int lowest = offsetAt<Wide>(data, first + band);
-            int highest = lowest;
-            for (std::size_t k = 1; k < static_cast<std::size_t>(perColumn); ++k) {
-                const int value = offsetAt<Wide>(data, first + k * step + band);
-                lowest = std::min(lowest, value);
-                highest = std::max(highest, value);
-            }
-            std::vector<QPoint> &cache = band == 0 ? cacheA : cacheB;
-            const int x = static_cast<int>(column);
-            cache.emplace_back(x, screenY<Wide>(layout[band], highest));
-            cache.emplace_back(x, screenY<Wide>(layout[band], lowest));
-        }
+    out.resize(columns * 2);
+    const std::uint16_t *in = finer.data();
+    std::uint16_t *to = out.data();
+    for (std::size_t column = 0; column < columns; ++column, in += 4, to += 2) {
+        to[0] = std::max(in[0], in[2]);
+        to[1] = std::min(in[1], in[3]);
+    }
+}
+
+// Screen y of an offset value: top + u × height / full. Monotonic in u (falling only when a
+// tiny view leaves the band a negative height), so the y of a column's highest and lowest value
+// are its largest and smallest y, in one order or the other.
+template <int Full>
+void appendPoints(const std::vector<std::uint16_t> &peaks, std::size_t columns, const WaveBand &band,
+                  std::vector<QPoint> &cache)
+{
+    cache.clear();
+    cache.reserve(columns * 2);
+    const qint64 top = band.top;
+    const qint64 height = band.height;
+    const std::uint16_t *in = peaks.data();
+    for (std::size_t column = 0; column < columns; ++column, in += 2) {
+        const int x = static_cast<int>(column);
+        const auto a = static_cast<int>(top + in[0] * height / Full);
+        const auto b = static_cast<int>(top + in[1] * height / Full);
+        cache.emplace_back(x, std::max(a, b));
+        cache.emplace_back(x, std::min(a, b));
     }
 }
 
@@ -115,6 +140,8 @@ void WaveDocument::clear()
     m_caretFrame = 0;
     m_anchorFrame = -1;
     m_dragging = m_edgeDrag = false;
+    m_levels.clear();
+    m_peaksRead = false;
     m_cacheA.clear();
     m_cacheB.clear();
 }
@@ -272,7 +299,12 @@ bool WaveDocument::updateCaches(int clientHeight)
         m_cacheB.clear();
         m_cachedZoom = m_zoom;
         m_cachedBands = layout;
-        readCaches(layout);
+        if (m_peaksRead || readPeaks()) {
+            const auto level = std::find_if(m_levels.begin(), m_levels.end(),
+                                            [this](const ColumnPeaks &l) { return l.zoom == m_zoom; });
+            if (level != m_levels.end())
+                buildPoints(*level, layout);
+        }
         rebuilt = true;
     }
     if (cacheCount() < m_firstColumn)
@@ -280,26 +312,81 @@ bool WaveDocument::updateCaches(int clientHeight)
     return rebuilt;
 }
 
-bool WaveDocument::readCaches(const std::vector<WaveBand> &layout)
+// Reads the whole peak file and derives the columns of every zoom the document can reach: zoom
+// in stops at 512 (or at the loaded zoom when that is smaller), zoom out at maxZoom. The finest
+// zoom is counted from the values, each coarser one from the one below it.
+bool WaveDocument::readPeaks()
 {
     QFile peaks(peakPath());
     if (!peaks.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
-    // Read whole: a column's values may straddle any block boundary, and even the peak file of a
-    // 4 GB WAV is only 32 MB.
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max<qint64>(0, peaks.size())));
-    const qint64 got = peaks.read(reinterpret_cast<char *>(bytes.data()), static_cast<qint64>(bytes.size()));
-    if (got < 0)
-        return false;
-    bytes.resize(static_cast<std::size_t>(got));
-    const int perColumn = m_zoom / kMinZoom;
-    if (m_bitsPerSample == 16)
-        buildColumns<true>(bytes, perColumn, layout, m_cacheA, m_cacheB);
-    else
-        buildColumns<false>(bytes, perColumn, layout, m_cacheA, m_cacheB);
+
+    int finest = m_maxZoom;
+    while (finest > kZoomInLimit)
+        finest /= 2;
+    const std::size_t bandCount = m_channels == 2 ? 2 : 1;
+    const bool wide = m_bitsPerSample == 16;
+    const auto span = static_cast<std::size_t>(finest / kMinZoom);
+    auto append = wide ? (bandCount == 2 ? appendColumns<true, 2> : appendColumns<true, 1>)
+                       : (bandCount == 2 ? appendColumns<false, 2> : appendColumns<false, 1>);
+
+    // Read in blocks of whole columns, so that no column straddles two blocks; one small buffer
+    // reused costs far less than the whole file in fresh memory. A last, partial column is left
+    // out.
+    const std::size_t columnBytes = span * bandCount * (wide ? 2 : 1);
+    constexpr std::size_t kBlockBytes = 256 * 1024;
+    std::vector<unsigned char> block(std::max<std::size_t>(1, kBlockBytes / columnBytes) * columnBytes);
+    m_levels.clear();
+    ColumnPeaks &first = m_levels.emplace_back();
+    first.zoom = finest;
+    const auto expected = static_cast<std::size_t>(std::max<qint64>(0, peaks.size())) / columnBytes;
+    for (std::size_t band = 0; band < bandCount; ++band)
+        first.bands[band].reserve(expected * 2);
+    for (;;) {
+        std::size_t filled = 0;
+        while (filled < block.size()) {
+            const qint64 got = peaks.read(reinterpret_cast<char *>(block.data() + filled),
+                                          static_cast<qint64>(block.size() - filled));
+            if (got < 0) {
+                m_levels.clear();
+                return false;
+            }
+            if (got == 0)
+                break;
+            filled += static_cast<std::size_t>(got);
+        }
+        const std::size_t columns = filled / columnBytes;
+        append(block.data(), columns, span, first.bands);
+        first.columns += columns;
+        if (filled < block.size())
+            break;
+    }
+
+    // Each coarser zoom from the one below it.
+    while (m_levels.back().zoom < m_maxZoom) {
+        ColumnPeaks coarser;
+        const ColumnPeaks &finer = m_levels.back();
+        coarser.zoom = finer.zoom * 2;
+        coarser.columns = finer.columns / 2;
+        for (std::size_t band = 0; band < bandCount; ++band)
+            halveColumns(finer.bands[band], coarser.columns, coarser.bands[band]);
+        m_levels.push_back(std::move(coarser));
+    }
+    m_peaksRead = true;
+    return true;
+}
+
+void WaveDocument::buildPoints(const ColumnPeaks &level, const std::vector<WaveBand> &layout)
+{
+    for (std::size_t band = 0; band < layout.size(); ++band) {
+        std::vector<QPoint> &cache = band == 0 ? m_cacheA : m_cacheB;
+        if (m_bitsPerSample == 16)
+            appendPoints<65535>(level.bands[band], level.columns, layout[band], cache);
+        else
+            appendPoints<255>(level.bands[band], level.columns, layout[band], cache);
+    }
     if (layout.size() == 1)
         m_cacheB = m_cacheA;
-    return true;
 }
 
 } // namespace sonavell

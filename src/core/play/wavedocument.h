@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -96,7 +97,8 @@ public:
     std::vector<WaveBand> bands(int clientHeight) const;
     // Rebuilds the point caches from the peak file when the zoom or the band layout changed
     // since the last build (or nothing is cached); true when it rebuilt them. Also keeps
-    // firstColumn within the cached columns.
+    // firstColumn within the cached columns. The peak file is read once per load; each zoom's
+    // column extremes are derived from it then, so a zoom step only turns them into points.
     bool updateCaches(int clientHeight);
     // Two points per column, (x, largest y) then (x, smallest y); cacheB is the second channel
     // (the same points as cacheA in mono files).
@@ -105,9 +107,18 @@ public:
     int cacheCount() const { return static_cast<int>(m_cacheA.size()); }
 
 private:
+    // One zoom's columns: for each band the highest and the lowest offset value of every column,
+    // in turn. Offset values are layout-free, so a resized view reuses them too.
+    struct ColumnPeaks
+    {
+        int zoom = 0;
+        std::size_t columns = 0;
+        std::array<std::vector<std::uint16_t>, 2> bands;
+    };
+
     void clear();
-    void readHeader();
-    bool readCaches(const std::vector<WaveBand> &bands);
+    bool readPeaks();
+    void buildPoints(const ColumnPeaks &level, const std::vector<WaveBand> &bands);
 
     QString m_path;
     bool m_loaded = false;
@@ -128,6 +139,11 @@ private:
     bool m_dragging = false;
     bool m_edgeDrag = false;
     bool m_dragMovesCaret = true;
+
+    // Every zoom the document can reach, finest first, doubling up to maxZoom; read on first use
+    // after a load.
+    std::vector<ColumnPeaks> m_levels;
+    bool m_peaksRead = false;
 
     std::vector<QPoint> m_cacheA;
     std::vector<QPoint> m_cacheB;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 namespace sonavell::test {
 namespace {
@@ -519,6 +520,114 @@ TEST(WaveDocumentCaches, EightBitValuesAreTheBytes)
     EXPECT_EQ(document.cacheB()[2], QPoint(1, y(bands[1], 250)));
     EXPECT_EQ(document.cacheB()[3], QPoint(1, y(bands[1], 2)));
 }
+
+// The caches as the peak file describes them, value by value: values feed the bands in turn,
+// each band keeps its column's smallest and largest y and closes the column after zoom / 128
+// values; a partial last column never shows.
+std::pair<std::vector<QPoint>, std::vector<QPoint>>
+referenceCaches(const QByteArray &peaks, int bits, int zoom, const std::vector<WaveBand> &bands)
+{
+    const bool wide = bits == 16;
+    const qint64 full = wide ? 65535 : 255;
+    const qsizetype values = peaks.size() / (wide ? 2 : 1);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(peaks.constData());
+    const int perColumn = zoom / 128;
+    std::vector<std::vector<QPoint>> caches(bands.size());
+    std::vector<int> low(bands.size(), INT_MAX);
+    std::vector<int> high(bands.size(), INT_MIN);
+    std::vector<int> fed(bands.size(), 0);
+    std::vector<int> column(bands.size(), 0);
+    for (qsizetype i = 0; i < values; ++i) {
+        const std::size_t b = static_cast<std::size_t>(i) % bands.size();
+        int u = bytes[i];
+        if (wide) {
+            const auto word = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+            u = static_cast<std::uint16_t>(word + 32767);
+        }
+        const int y = bands[b].top + static_cast<int>(u * qint64(bands[b].height) / full);
+        low[b] = std::min(low[b], y);
+        high[b] = std::max(high[b], y);
+        if (++fed[b] == perColumn) {
+            caches[b].emplace_back(column[b], high[b]);
+            caches[b].emplace_back(column[b], low[b]);
+            ++column[b];
+            fed[b] = 0;
+            low[b] = INT_MAX;
+            high[b] = INT_MIN;
+        }
+    }
+    if (bands.size() == 1)
+        return {caches[0], caches[0]};
+    return {caches[0], caches[1]};
+}
+
+struct FormatCase
+{
+    const char *name;
+    int channels;
+    int bits;
+    int entries; // groups of 128 in the WAV
+};
+
+void PrintTo(const FormatCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CachesAtEveryZoom : public testing::TestWithParam<FormatCase>
+{
+};
+
+// Noise with both extremes of a word in it: -32768 maps to the top of the band, not the bottom.
+TEST_P(CachesAtEveryZoom, MatchTheValueByValueReading)
+{
+    const FormatCase &c = GetParam();
+    TempFolder folder;
+    QByteArray payload(qsizetype(c.entries) * kSpan, '\0');
+    std::mt19937 random(static_cast<unsigned>(c.entries));
+    for (qsizetype i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(random() & 0xFF);
+    for (const qsizetype at : {qsizetype(3 * kSpan - 4), qsizetype(40 * kSpan - 2)}) {
+        payload[at] = '\x00';
+        payload[at + 1] = '\x80';
+    }
+    payload[qsizetype(77 * kSpan - 4)] = '\xFF';
+    payload[qsizetype(77 * kSpan - 3)] = '\x7F';
+    const QString path = writeViewFile(folder, viewFile(c.channels, 44100, c.bits, payload));
+    WaveDocument document;
+    ASSERT_TRUE(document.load(path));
+    const QByteArray peaks = readAll(document.peakPath());
+    ASSERT_GE(document.maxZoom(), 4096) << "too few zoom steps to compare";
+
+    // Each zoom at a few view heights; the last ones leave the bands no room at all.
+    const auto check = [&] {
+        for (const int height : {400, 57, 31, 20}) {
+            document.updateCaches(height);
+            const auto [a, b] = referenceCaches(peaks, c.bits, document.zoom(), document.bands(height));
+            ASSERT_FALSE(a.empty());
+            ASSERT_EQ(document.cacheCount(), static_cast<int>(a.size()))
+                << "zoom " << document.zoom() << ", height " << height;
+            ASSERT_EQ(document.cacheA(), a) << "zoom " << document.zoom() << ", height " << height;
+            ASSERT_EQ(document.cacheB(), b) << "zoom " << document.zoom() << ", height " << height;
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(check());
+    while (document.zoomIn())
+        ASSERT_NO_FATAL_FAILURE(check());
+    EXPECT_EQ(document.zoom(), 512);
+    while (document.zoomOut())
+        ASSERT_NO_FATAL_FAILURE(check());
+    EXPECT_EQ(document.zoom(), document.maxZoom());
+}
+
+// Entry counts that leave a partial column at some zooms and not at others.
+INSTANTIATE_TEST_SUITE_P(Formats, CachesAtEveryZoom,
+                         testing::Values(FormatCase{"Stereo16", 2, 16, 9001},
+                                         FormatCase{"Mono16", 1, 16, 9150}, FormatCase{"Stereo8", 2, 8, 9283},
+                                         FormatCase{"Mono8", 1, 8, 8200}),
+                         [](const testing::TestParamInfo<FormatCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(WaveDocumentCaches, RebuiltOnlyWhenZoomOrLayoutChanges)
 {
