@@ -10,10 +10,12 @@
 #include "skin/menubar.h"
 #include "skin/skinbutton.h"
 #include "skin/skinslider.h"
+#include "skin/timedisplay.h"
 #include "testsupport.h"
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -95,6 +97,14 @@ TEST_F(SkinnedWindowTest, LeftAndRightWrapAroundThePopups)
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == popup(OptionsMenu); }, 2000));
     QTest::keyClick(popup(OptionsMenu), Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
+}
+
+TEST_F(SkinnedWindowTest, MnemonicOpensItsPopup)
+{
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(openPopup(), popup(OptionsMenu));
 }
 
 TEST_F(SkinnedWindowTest, OpenItemIsFramedAndFilled)
@@ -179,8 +189,49 @@ TEST_F(SkinnedWindowTest, RecordShowsItsLitFaceWhileRecording)
     EXPECT_FALSE(SkinButton::of(record)->showsActiveFace());
 }
 
+TEST_F(SkinnedWindowTest, PlayerPanelWearsItsSkins)
+{
+    const std::tuple<const char *, bool, QSize> buttons[] = {
+        {"playerPlayButton", true, {36, 35}},   {"playerPauseButton", true, {36, 35}},
+        {"playerStopButton", false, {36, 35}},  {"playerStartButton", false, {36, 35}},
+        {"playerEndButton", false, {36, 35}},   {"removeButton", false, {84, 38}},
+        {"saveButton", false, {84, 38}}};
+    for (const auto &[name, toggle, size] : buttons) {
+        auto *button = m_window->findChild<QPushButton *>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        ASSERT_NE(SkinButton::of(button), nullptr) << name;
+        EXPECT_EQ(SkinButton::of(button)->toggleMode(), toggle) << name;
+        EXPECT_EQ(button->size(), size) << name;
+    }
+    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("positionSlider")))->grooveStyle(), 0);
+    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("volumeSlider")))->grooveStyle(), 1);
+
+    auto *time = m_window->findChild<TimeDisplay *>(QStringLiteral("timeTextDisplay"));
+    ASSERT_NE(time, nullptr);
+    EXPECT_EQ(time->style(), 0);
+    EXPECT_EQ(time->text(), QStringLiteral("00:00 / 00:00"));
+    auto *label = m_window->findChild<QLabel *>(QStringLiteral("timeText"));
+    m_window->runCommand(CommandId::TagEditButton); // the panel opens
+    label->setText(QStringLiteral("00:07 / 01:02"));
+    (void)m_window->grab(); // the label is asked to paint its new text
+    EXPECT_TRUE(time->isVisible());
+    EXPECT_EQ(label->text(), QStringLiteral("00:07 / 01:02"));
+    EXPECT_TRUE(time->isVisible());
+    EXPECT_EQ(time->geometry(), label->geometry());
+    EXPECT_EQ(time->text(), QStringLiteral("00:07 / 01:02"));
+
+    // Play is lit while it plays (greyed) and goes out once it can be pressed again.
+    auto *play = m_window->findChild<QPushButton *>(QStringLiteral("playerPlayButton"));
+    play->setChecked(true);
+    play->setEnabled(false);
+    EXPECT_TRUE(SkinButton::of(play)->showsActiveFace());
+    play->setEnabled(true);
+    EXPECT_FALSE(SkinButton::of(play)->showsActiveFace());
+}
+
 TEST_F(SkinnedWindowTest, PicturesAtNormalAndDoubleDensity)
 {
+    m_window->runCommand(CommandId::TagEditButton); // with the player panel open
     QApplication::processEvents();
     saveScreenshot(m_window->grab().toImage(), QStringLiteral("skinned-window-1x.png"));
     QImage dense(m_window->size() * 2, QImage::Format_ARGB32_Premultiplied);

@@ -147,6 +147,7 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     playerLayout->addWidget(m_player);
     connect(this, &RecorderWindow::selectedFileChanged, m_player, &PlayerPanel::showTag);
     skinRecorderWindow(this);
+    skinPlayerPanel(m_player);
     m_ui->playerFrame->hide(); // the panel starts closed; "Open/Close Tag Edit" shows it
     m_timerId = startTimer(1000);
 }

@@ -23,8 +23,9 @@ const QColor kInk(0, 0, 255);
 
 TimeDisplay::TimeDisplay(QWidget *parent) : QWidget(parent)
 {
+    // Not marked opaque although it covers its rectangle: a label it stands in for must still be
+    // asked to paint, which is how a new text is noticed.
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
 }
 
