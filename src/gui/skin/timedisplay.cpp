@@ -48,6 +48,7 @@ TimeDisplay *TimeDisplay::over(QLabel *label, int style)
     auto *display = new TimeDisplay(label->parentWidget());
     display->setObjectName(label->objectName() + QStringLiteral("Display"));
     display->m_label = label;
+    QObject::connect(label, &QObject::destroyed, display, [display] { display->m_label = nullptr; });
     display->setText(label->text());
     display->attach(label->parentWidget(), label->geometry(), style);
     display->setVisible(label->isVisible());
@@ -57,19 +58,21 @@ TimeDisplay *TimeDisplay::over(QLabel *label, int style)
 
 bool TimeDisplay::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_label)
+    if (!m_label || watched != m_label)
         return false;
     switch (event->type()) {
-    case QEvent::Paint:
+    case QEvent::Paint: {
         // A new text repaints the label: show it here instead.
-        if (m_text != m_label->text()) {
-            m_text = m_label->text();
+        const QString text = static_cast<QLabel *>(watched)->text();
+        if (m_text != text) {
+            m_text = text;
             draw();
         }
         return true;
+    }
     case QEvent::Move:
     case QEvent::Resize:
-        setGeometry(m_label->geometry());
+        setGeometry(static_cast<QWidget *>(watched)->geometry());
         return false;
     case QEvent::Show:
     case QEvent::Hide:

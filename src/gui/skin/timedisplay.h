@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -49,7 +48,9 @@ private:
     const QImage *m_background = nullptr;
     mutable QFont m_font;
     mutable bool m_fontMade = false;
-    QPointer<QLabel> m_label;
+    // The label stood in for; compared as an object, since it may be part-destroyed when it sends
+    // its last events.
+    QObject *m_label = nullptr;
 };
 
 } // namespace sonavell
