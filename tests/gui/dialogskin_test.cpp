@@ -41,8 +41,9 @@ protected:
         QRect box(0, 0, 16, 16);
         QStyleOptionButton option;
         option.initFrom(button);
-        const QStyle::SubElement element = qobject_cast<QRadioButton *>(button) ? QStyle::SE_RadioButtonIndicator
-                                                                                : QStyle::SE_CheckBoxIndicator;
+        const QStyle::SubElement element = qobject_cast<QRadioButton *>(button)
+                                               ? QStyle::SE_RadioButtonIndicator
+                                               : QStyle::SE_CheckBoxIndicator;
         box.moveCenter(button->style()->subElementRect(element, &option, button).center());
         return box.adjusted(2, 2, -2, -2);
     }
@@ -100,7 +101,8 @@ TEST_F(DialogSkinTest, CheckBoxHasASunkenFrameAndTheCheckMark)
     image = m_check->grab().toImage();
     // The mark, centred in the box, laid over the window colour.
     const QImage mark = loadSkinBitmap(185).convertToFormat(QImage::Format_ARGB32);
-    const QPoint origin = box.topLeft() + QPoint((box.width() - mark.width()) / 2, (box.height() - mark.height()) / 2);
+    const QPoint origin =
+        box.topLeft() + QPoint((box.width() - mark.width()) / 2, (box.height() - mark.height()) / 2);
     const int base = m_check->palette().base().color().red();
     int inked = 0;
     for (int y = 0; y < mark.height(); ++y) {

@@ -22,8 +22,10 @@ QImage expectedPicture(int faceId, QSize size)
         for (int x = 0; x < face.width; ++x) {
             const std::uint32_t p = face.pixel(x, y);
             const int a = static_cast<int>(p >> 24);
-            picture.setPixel(x, y, qRgb(blendChannel(kParent.red(), qRed(p), a), blendChannel(kParent.green(), qGreen(p), a),
-                                        blendChannel(kParent.blue(), qBlue(p), a)));
+            picture.setPixel(x, y,
+                             qRgb(blendChannel(kParent.red(), qRed(p), a),
+                                  blendChannel(kParent.green(), qGreen(p), a),
+                                  blendChannel(kParent.blue(), qBlue(p), a)));
         }
     }
     return picture;

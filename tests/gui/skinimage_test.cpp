@@ -54,8 +54,9 @@ TEST_P(DarkenChannelTest, MovesTowardBlack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DarkenChannelTest,
-                         ::testing::Values(DarkenCase{200, 0, 200}, DarkenCase{200, 128, 100}, DarkenCase{200, 255, 0},
-                                           DarkenCase{1, 1, 0}, DarkenCase{255, 64, 191}));
+                         ::testing::Values(DarkenCase{200, 0, 200}, DarkenCase{200, 128, 100},
+                                           DarkenCase{200, 255, 0}, DarkenCase{1, 1, 0},
+                                           DarkenCase{255, 64, 191}));
 
 SkinImage image2x1(std::uint32_t left, std::uint32_t right)
 {
@@ -71,7 +72,7 @@ TEST(BlendOnto, MakesCoveredPixelsOfAThirtyTwoBitPictureOpaque)
     QImage target(3, 1, QImage::Format_ARGB32);
     target.fill(qRgba(0, 0, 0, 0));
     blendOnto(target, image2x1(0x00FFFFFF, 0x80C80000), QPoint(1, 0));
-    EXPECT_EQ(target.pixel(0, 0), qRgba(0, 0, 0, 0)); // not covered
+    EXPECT_EQ(target.pixel(0, 0), qRgba(0, 0, 0, 0));   // not covered
     EXPECT_EQ(target.pixel(1, 0), qRgba(0, 0, 0, 255)); // alpha 0: colour kept, made opaque
     EXPECT_EQ(target.pixel(2, 0), qRgba(100, 0, 0, 255));
 }
@@ -124,13 +125,14 @@ TEST_P(ParseSkinImageRejects, Damage)
     EXPECT_TRUE(parseSkinImage(GetParam().data).isNull()) << GetParam().what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ParseSkinImageRejects,
-                         ::testing::Values(BadBlock{"empty", QByteArray()}, BadBlock{"short header", QByteArray(15, '\0')},
-                                           BadBlock{"pixels cut short", block(0, 0, 2, 2, 15)},
-                                           BadBlock{"empty rectangle", block(3, 3, 3, 9, 64)},
-                                           BadBlock{"reversed rectangle", block(9, 0, 3, 2, 64)},
-                                           BadBlock{"overflowing rectangle", block(-2147483647 - 1, 0, 2147483647, 1, 64)},
-                                           BadBlock{"absurd size", block(0, 0, 100000, 100000, 64)}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParseSkinImageRejects,
+    ::testing::Values(BadBlock{"empty", QByteArray()}, BadBlock{"short header", QByteArray(15, '\0')},
+                      BadBlock{"pixels cut short", block(0, 0, 2, 2, 15)},
+                      BadBlock{"empty rectangle", block(3, 3, 3, 9, 64)},
+                      BadBlock{"reversed rectangle", block(9, 0, 3, 2, 64)},
+                      BadBlock{"overflowing rectangle", block(-2147483647 - 1, 0, 2147483647, 1, 64)},
+                      BadBlock{"absurd size", block(0, 0, 100000, 100000, 64)}));
 
 struct ImageSize
 {
@@ -156,22 +158,26 @@ TEST_P(GeneratedButtonImage, HasItsSizeAtBothScales)
     // Something is drawn, and the corners of every picture are see-through.
     EXPECT_EQ(one.pixel(0, 0) >> 24, 0u);
     EXPECT_EQ(one.pixel(s.width - 1, s.height - 1) >> 24, 0u);
-    EXPECT_TRUE(std::any_of(one.pixels.begin(), one.pixels.end(), [](std::uint32_t p) { return (p >> 24) >= 128; }));
+    EXPECT_TRUE(
+        std::any_of(one.pixels.begin(), one.pixels.end(), [](std::uint32_t p) { return (p >> 24) >= 128; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faces, GeneratedButtonImage,
-    ::testing::Values(ImageSize{137, 124, 44}, ImageSize{138, 124, 44}, ImageSize{139, 124, 44}, ImageSize{140, 124, 44},
-                      ImageSize{141, 124, 44}, ImageSize{142, 124, 44}, ImageSize{152, 124, 44}, ImageSize{153, 124, 44},
-                      ImageSize{154, 124, 44}, ImageSize{155, 124, 44}, ImageSize{143, 36, 35}, ImageSize{144, 36, 35},
-                      ImageSize{145, 36, 35}, ImageSize{146, 36, 35}, ImageSize{147, 36, 35}, ImageSize{148, 36, 35},
-                      ImageSize{149, 36, 35}, ImageSize{150, 36, 35}, ImageSize{151, 36, 35}, ImageSize{156, 36, 35},
-                      ImageSize{157, 84, 38}, ImageSize{158, 84, 38}, ImageSize{159, 84, 38}, ImageSize{160, 84, 38},
+    ::testing::Values(ImageSize{137, 124, 44}, ImageSize{138, 124, 44}, ImageSize{139, 124, 44},
+                      ImageSize{140, 124, 44}, ImageSize{141, 124, 44}, ImageSize{142, 124, 44},
+                      ImageSize{152, 124, 44}, ImageSize{153, 124, 44}, ImageSize{154, 124, 44},
+                      ImageSize{155, 124, 44}, ImageSize{143, 36, 35}, ImageSize{144, 36, 35},
+                      ImageSize{145, 36, 35}, ImageSize{146, 36, 35}, ImageSize{147, 36, 35},
+                      ImageSize{148, 36, 35}, ImageSize{149, 36, 35}, ImageSize{150, 36, 35},
+                      ImageSize{151, 36, 35}, ImageSize{156, 36, 35}, ImageSize{157, 84, 38},
+                      ImageSize{158, 84, 38}, ImageSize{159, 84, 38}, ImageSize{160, 84, 38},
                       ImageSize{178, 48, 45}, ImageSize{179, 48, 45}));
 
 INSTANTIATE_TEST_SUITE_P(SliderParts, GeneratedButtonImage,
-                         ::testing::Values(ImageSize{165, 140, 21}, ImageSize{166, 16, 21}, ImageSize{167, 16, 21},
-                                           ImageSize{174, 24, 80}, ImageSize{175, 20, 16}, ImageSize{176, 20, 16}));
+                         ::testing::Values(ImageSize{165, 140, 21}, ImageSize{166, 16, 21},
+                                           ImageSize{167, 16, 21}, ImageSize{174, 24, 80},
+                                           ImageSize{175, 20, 16}, ImageSize{176, 20, 16}));
 
 class GeneratedBitmap : public ::testing::TestWithParam<ImageSize>
 {
@@ -189,10 +195,12 @@ TEST_P(GeneratedBitmap, HasItsSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, GeneratedBitmap,
-                         ::testing::Values(ImageSize{177, 185, 31}, ImageSize{185, 8, 8}, ImageSize{129, 16, 16},
-                                           ImageSize{3119, 18, 18}, ImageSize{3120, 18, 18}, ImageSize{3121, 18, 18},
-                                           ImageSize{3122, 18, 18}, ImageSize{3123, 18, 18}, ImageSize{3124, 18, 18},
-                                           ImageSize{3125, 18, 18}, ImageSize{131, 17 * 19, 16}));
+                         ::testing::Values(ImageSize{177, 185, 31}, ImageSize{185, 8, 8},
+                                           ImageSize{129, 16, 16}, ImageSize{3119, 18, 18},
+                                           ImageSize{3120, 18, 18}, ImageSize{3121, 18, 18},
+                                           ImageSize{3122, 18, 18}, ImageSize{3123, 18, 18},
+                                           ImageSize{3124, 18, 18}, ImageSize{3125, 18, 18},
+                                           ImageSize{131, 17 * 19, 16}));
 
 TEST(GeneratedBitmap, FolderStripIsOpaqueOnWhite)
 {

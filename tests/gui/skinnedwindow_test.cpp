@@ -40,7 +40,8 @@ protected:
         settings().setRecordFormat(WaveFormat{1, 2, 44100, 0, 0, 16, 0}.normalizedPcm());
         m_mixer.addSource(QStringLiteral("Mic"), 0, 65535, 30000);
         m_mixer.addSource(QStringLiteral("Line"), 0, 65535, 20000);
-        m_mixer.setSelector(MixerSelector::Kind::Multiplexer, {QStringLiteral("Mic"), QStringLiteral("Line")}, 1);
+        m_mixer.setSelector(MixerSelector::Kind::Multiplexer, {QStringLiteral("Mic"), QStringLiteral("Line")},
+                            1);
         m_window = std::make_unique<RecorderWindow>(m_input, m_mixer);
         m_window->resize(760, 600);
         m_window->show();
@@ -61,7 +62,8 @@ protected:
     // The popup that is open now, once it is up; null when none opens.
     QMenu *openPopup() const
     {
-        (void)QTest::qWaitFor([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()) != nullptr; }, 2000);
+        (void)QTest::qWaitFor(
+            [] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()) != nullptr; }, 2000);
         return qobject_cast<QMenu *>(QApplication::activePopupWidget());
     }
 
@@ -94,7 +96,8 @@ TEST_F(SkinnedWindowTest, LeftAndRightWrapAroundThePopups)
     EXPECT_FALSE(popup(FileMenu)->isVisible());
 
     QTest::keyClick(popup(HelpMenu), Qt::Key_Left);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == popup(OptionsMenu); }, 2000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activePopupWidget() == popup(OptionsMenu); }, 2000));
     QTest::keyClick(popup(OptionsMenu), Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
 }
@@ -125,7 +128,8 @@ TEST_F(SkinnedWindowTest, MovingOverAnotherItemSwitchesPopups)
     ASSERT_EQ(openPopup(), popup(FileMenu));
     // Through the window system, as a real mouse: the open popup sees the move first.
     QTest::mouseMove(m_window->windowHandle(), m_bar->mapTo(m_window.get(), itemCentre(RecordMenu)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == popup(RecordMenu); }, 2000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QApplication::activePopupWidget() == popup(RecordMenu); }, 2000));
     EXPECT_FALSE(popup(FileMenu)->isVisible());
 }
 
@@ -194,9 +198,9 @@ TEST_F(SkinnedWindowTest, RecordShowsItsLitFaceWhileRecording)
 TEST_F(SkinnedWindowTest, PlayerPanelWearsItsSkins)
 {
     const std::tuple<const char *, bool, QSize> buttons[] = {
-        {"playerPlayButton", true, {36, 35}},   {"playerPauseButton", true, {36, 35}},
-        {"playerStopButton", false, {36, 35}},  {"playerStartButton", false, {36, 35}},
-        {"playerEndButton", false, {36, 35}},   {"removeButton", false, {84, 38}},
+        {"playerPlayButton", true, {36, 35}},  {"playerPauseButton", true, {36, 35}},
+        {"playerStopButton", false, {36, 35}}, {"playerStartButton", false, {36, 35}},
+        {"playerEndButton", false, {36, 35}},  {"removeButton", false, {84, 38}},
         {"saveButton", false, {84, 38}}};
     for (const auto &[name, toggle, size] : buttons) {
         auto *button = m_window->findChild<QPushButton *>(QString::fromLatin1(name));
@@ -205,8 +209,10 @@ TEST_F(SkinnedWindowTest, PlayerPanelWearsItsSkins)
         EXPECT_EQ(SkinButton::of(button)->toggleMode(), toggle) << name;
         EXPECT_EQ(button->size(), size) << name;
     }
-    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("positionSlider")))->grooveStyle(), 0);
-    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("volumeSlider")))->grooveStyle(), 1);
+    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("positionSlider")))->grooveStyle(),
+              0);
+    EXPECT_EQ(SkinSlider::of(m_window->findChild<QSlider *>(QStringLiteral("volumeSlider")))->grooveStyle(),
+              1);
 
     auto *time = m_window->findChild<TimeDisplay *>(QStringLiteral("timeTextDisplay"));
     ASSERT_NE(time, nullptr);

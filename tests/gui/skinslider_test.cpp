@@ -68,7 +68,8 @@ TEST_F(SkinSliderTest, GrooveDarkensTheTravelledSideAndTintsTheRest)
     const int al = static_cast<int>(gl >> 24);
     const int ar = static_cast<int>(gr >> 24);
     EXPECT_EQ(QColor(picture.pixel(left, y)),
-              QColor(darkenChannel(kParent.red(), al), darkenChannel(kParent.green(), al), darkenChannel(kParent.blue(), al)));
+              QColor(darkenChannel(kParent.red(), al), darkenChannel(kParent.green(), al),
+                     darkenChannel(kParent.blue(), al)));
     EXPECT_EQ(QColor(picture.pixel(right, y)),
               QColor(blendChannel(kParent.red(), qRed(gr), ar), blendChannel(kParent.green(), qGreen(gr), ar),
                      blendChannel(kParent.blue(), qBlue(gr), ar)));

@@ -32,14 +32,16 @@ TEST_P(BandHitTest, SaysWhatAPressDoes)
 
 // An 800-pixel window: the left field is 185 wide at the top and 175 at the bottom, the right one
 // the last 230 at the top and 240 at the bottom; close is 776..799 and minimise 754..777, 25 high.
-INSTANTIATE_TEST_SUITE_P(
-    Table, BandHitTest,
-    ::testing::Values(HitCase{5, 5, Area::Drag}, HitCase{184, 0, Area::Drag}, HitCase{185, 0, Area::Menu},
-                      HitCase{175, 30, Area::Drag}, HitCase{176, 30, Area::Menu}, HitCase{569, 0, Area::Menu},
-                      HitCase{570, 0, Area::Drag}, HitCase{560, 30, Area::Menu}, HitCase{561, 30, Area::Drag},
-                      HitCase{790, 5, Area::Close}, HitCase{776, 24, Area::Close}, HitCase{760, 5, Area::Minimise},
-                      HitCase{754, 0, Area::Minimise}, HitCase{753, 0, Area::Drag}, HitCase{790, 25, Area::Drag},
-                      HitCase{400, 31, Area::Drag}, HitCase{400, 300, Area::Drag}));
+INSTANTIATE_TEST_SUITE_P(Table, BandHitTest,
+                         ::testing::Values(HitCase{5, 5, Area::Drag}, HitCase{184, 0, Area::Drag},
+                                           HitCase{185, 0, Area::Menu}, HitCase{175, 30, Area::Drag},
+                                           HitCase{176, 30, Area::Menu}, HitCase{569, 0, Area::Menu},
+                                           HitCase{570, 0, Area::Drag}, HitCase{560, 30, Area::Menu},
+                                           HitCase{561, 30, Area::Drag}, HitCase{790, 5, Area::Close},
+                                           HitCase{776, 24, Area::Close}, HitCase{760, 5, Area::Minimise},
+                                           HitCase{754, 0, Area::Minimise}, HitCase{753, 0, Area::Drag},
+                                           HitCase{790, 25, Area::Drag}, HitCase{400, 31, Area::Drag},
+                                           HitCase{400, 300, Area::Drag}));
 
 TEST(WindowBandGeometry, CaptionButtonsAndTimeRectangle)
 {
@@ -87,11 +89,11 @@ TEST_F(WindowBandTest, MakesTheWindowFramelessWithTheBandOnTop)
 TEST_F(WindowBandTest, DrawsTheFieldsOfTheBand)
 {
     const QImage image = band();
-    EXPECT_EQ(QColor(image.pixel(400, 10)), QColor(200, 200, 200));  // the menu's field
-    EXPECT_EQ(QColor(image.pixel(750, 28)), QColor(200, 200, 200));  // under the caption buttons
-    EXPECT_EQ(QColor(image.pixel(560, 2)), QColor(200, 200, 200));   // left of the time field
-    EXPECT_EQ(QColor(image.pixel(746, 2)), QColor(225, 225, 225));   // the time field beyond the display
-    EXPECT_LT(QColor(image.pixel(60, 4)).lightness(), 120);          // the dark name bitmap
+    EXPECT_EQ(QColor(image.pixel(400, 10)), QColor(200, 200, 200)); // the menu's field
+    EXPECT_EQ(QColor(image.pixel(750, 28)), QColor(200, 200, 200)); // under the caption buttons
+    EXPECT_EQ(QColor(image.pixel(560, 2)), QColor(200, 200, 200));  // left of the time field
+    EXPECT_EQ(QColor(image.pixel(746, 2)), QColor(225, 225, 225));  // the time field beyond the display
+    EXPECT_LT(QColor(image.pixel(60, 4)).lightness(), 120);         // the dark name bitmap
     EXPECT_EQ(QColor(image.pixel(m_close.x(), m_close.y())), QColor(0, 0, 0)); // the X's crossing
 }
 

@@ -9,7 +9,8 @@ namespace sonavell::skinimages {
 
 QImage render(QSize size, qreal scale, const Drawing &drawing)
 {
-    QImage image(qRound(size.width() * scale), qRound(size.height() * scale), QImage::Format_ARGB32_Premultiplied);
+    QImage image(qRound(size.width() * scale), qRound(size.height() * scale),
+                 QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);

@@ -196,9 +196,11 @@ void drawThumb(QPainter &painter, const QRectF &body, bool pointsDown, bool drag
     painter.setPen(QPen(QColor(60, 70, 84, 160), 0.8));
     for (int i = -1; i <= 1; ++i) {
         if (pointsDown)
-            painter.drawLine(QPointF(c.x() - 3.5, c.y() + i * 2.5 + 0.9), QPointF(c.x() + 3.5, c.y() + i * 2.5 + 0.9));
+            painter.drawLine(QPointF(c.x() - 3.5, c.y() + i * 2.5 + 0.9),
+                             QPointF(c.x() + 3.5, c.y() + i * 2.5 + 0.9));
         else
-            painter.drawLine(QPointF(c.x() + i * 2.5 + 0.9, c.y() - 3.5), QPointF(c.x() + i * 2.5 + 0.9, c.y() + 3.5));
+            painter.drawLine(QPointF(c.x() + i * 2.5 + 0.9, c.y() - 3.5),
+                             QPointF(c.x() + i * 2.5 + 0.9, c.y() + 3.5));
     }
 }
 

@@ -90,14 +90,14 @@ public:
     // Both scales of one Btn_Dat image.
     bool button(int id, QSize size, const Drawing &drawing)
     {
-        return file(QStringLiteral("%1.dat").arg(id), btnDat(render(size, 1, drawing)))
-               && file(QStringLiteral("%1@2x.dat").arg(id), btnDat(render(size, 2, drawing)));
+        return file(QStringLiteral("%1.dat").arg(id), btnDat(render(size, 1, drawing))) &&
+               file(QStringLiteral("%1@2x.dat").arg(id), btnDat(render(size, 2, drawing)));
     }
 
     bool bitmap(const QString &name, QSize size, const Drawing &drawing)
     {
-        return png(name + QStringLiteral(".png"), render(size, 1, drawing))
-               && png(name + QStringLiteral("@2x.png"), render(size, 2, drawing));
+        return png(name + QStringLiteral(".png"), render(size, 1, drawing)) &&
+               png(name + QStringLiteral("@2x.png"), render(size, 2, drawing));
     }
 
     bool resourceList()
@@ -151,28 +151,30 @@ bool writeAll(Writer &out)
         if (!out.button(face.id, face.size, faceDrawing(face.size, face.look)))
             return false;
     }
-    bool ok = out.button(165, {140, 21}, horizontalGrooveDrawing())
-              && out.button(166, {16, 21}, horizontalThumbDrawing(true))
-              && out.button(167, {16, 21}, horizontalThumbDrawing(false))
-              && out.button(174, {24, 80}, verticalGrooveDrawing())
-              && out.button(175, {20, 16}, verticalThumbDrawing(true))
-              && out.button(176, {20, 16}, verticalThumbDrawing(false));
+    bool ok = out.button(165, {140, 21}, horizontalGrooveDrawing()) &&
+              out.button(166, {16, 21}, horizontalThumbDrawing(true)) &&
+              out.button(167, {16, 21}, horizontalThumbDrawing(false)) &&
+              out.button(174, {24, 80}, verticalGrooveDrawing()) &&
+              out.button(175, {20, 16}, verticalThumbDrawing(true)) &&
+              out.button(176, {20, 16}, verticalThumbDrawing(false));
 
     ok = ok && out.bitmap(QStringLiteral("177"), {185, 31}, bandLogoDrawing());
     ok = ok && out.bitmap(QStringLiteral("185"), {8, 8}, checkMarkDrawing(8));
     ok = ok && out.bitmap(QStringLiteral("129"), {16, 16}, appIconDrawing(16));
     const std::pair<int, ToolImage> tools[] = {
-        {3119, ToolImage::Play},   {3120, ToolImage::Stop},    {3121, ToolImage::Open},  {3122, ToolImage::Save},
-        {3123, ToolImage::ZoomIn}, {3124, ToolImage::ZoomOut}, {3125, ToolImage::Repeat},
+        {3119, ToolImage::Play},   {3120, ToolImage::Stop},   {3121, ToolImage::Open},
+        {3122, ToolImage::Save},   {3123, ToolImage::ZoomIn}, {3124, ToolImage::ZoomOut},
+        {3125, ToolImage::Repeat},
     };
     for (const auto &[id, image] : tools)
         ok = ok && out.bitmap(QString::number(id), {18, 18}, toolImageDrawing(image));
     const QSize strip(17 * kFolderStripCount, 16);
-    ok = ok && out.png(QStringLiteral("131.png"), onWhite(render(strip, 1, folderStripDrawing())))
-         && out.png(QStringLiteral("131@2x.png"), onWhite(render(strip, 2, folderStripDrawing())));
+    ok = ok && out.png(QStringLiteral("131.png"), onWhite(render(strip, 1, folderStripDrawing()))) &&
+         out.png(QStringLiteral("131@2x.png"), onWhite(render(strip, 2, folderStripDrawing())));
     // Icon 128 at every size the desktop asks for; the same files go into the icon theme.
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        ok = ok && out.png(QStringLiteral("128-%1.png").arg(size), render({size, size}, 1, appIconDrawing(size)));
+        ok = ok &&
+             out.png(QStringLiteral("128-%1.png").arg(size), render({size, size}, 1, appIconDrawing(size)));
     return ok && out.resourceList();
 }
 

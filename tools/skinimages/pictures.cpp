@@ -97,7 +97,8 @@ void drawBars(QPainter &painter, const QRectF &area, std::span<const qreal> heig
     painter.setBrush(fill);
     for (std::size_t i = 0; i < heights.size(); ++i) {
         const qreal h = area.height() * heights[i];
-        const QRectF bar(area.left() + i * step + (step - barWidth) / 2, area.center().y() - h / 2, barWidth, h);
+        const QRectF bar(area.left() + i * step + (step - barWidth) / 2, area.center().y() - h / 2, barWidth,
+                         h);
         painter.drawRoundedRect(bar, barWidth / 2, barWidth / 2);
     }
 }
@@ -183,7 +184,8 @@ Drawing checkMarkDrawing(int size)
         tick.moveTo(s * 0.1, s * 0.52);
         tick.lineTo(s * 0.4, s * 0.82);
         tick.lineTo(s * 0.92, s * 0.16);
-        painter.strokePath(tick, QPen(QColor(24, 28, 34), s * 0.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.strokePath(tick,
+                           QPen(QColor(24, 28, 34), s * 0.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     };
 }
 
@@ -336,7 +338,8 @@ void drawComputer(QPainter &painter, const QRectF &r)
     painter.setBrush(QColor(70, 140, 210));
     painter.drawRect(QRectF(r.left() + 1.2, r.top() + 1.2, r.width() - 2.4, r.height() * 0.7 - 2.4));
     painter.setBrush(QColor(150, 156, 164));
-    painter.drawRect(QRectF(r.left() + r.width() * 0.3, r.bottom() - r.height() * 0.2, r.width() * 0.4, r.height() * 0.2));
+    painter.drawRect(
+        QRectF(r.left() + r.width() * 0.3, r.bottom() - r.height() * 0.2, r.width() * 0.4, r.height() * 0.2));
 }
 
 void drawGlobe(QPainter &painter, QPointF centre, qreal radius)
@@ -364,7 +367,7 @@ void drawStripImage(QPainter &painter, int index)
 {
     const QRectF r(0.5, 0.5, 15.5, 15);
     switch (index) {
-    case 0: // folder
+    case 0:  // folder
     case 16: // directory
         drawFolder(painter, r.adjusted(0.5, 1, -0.5, -1), false);
         break;

@@ -63,7 +63,8 @@ private:
     static QColor fill(const QStyleOption *option)
     {
         // The window colour, the button-highlight colour while the mouse holds it down.
-        return (option->state & State_Sunken) ? option->palette.light().color() : option->palette.base().color();
+        return (option->state & State_Sunken) ? option->palette.light().color()
+                                              : option->palette.base().color();
     }
 
     static void drawRadio(const QStyleOption *option, QPainter *painter)
@@ -99,7 +100,8 @@ private:
         if (option->state & (State_On | State_NoChange)) {
             const QImage mark = loadSkinBitmap(kCheckMark, paintingRatio(*painter));
             const QSizeF size = mark.deviceIndependentSize();
-            const QPointF at(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2);
+            const QPointF at(box.left() + (box.width() - size.width()) / 2,
+                             box.top() + (box.height() - size.height()) / 2);
             if (option->state & State_NoChange)
                 painter->setOpacity(0.4);
             painter->drawImage(QPointF(std::floor(at.x()), std::floor(at.y())), mark);

@@ -39,7 +39,8 @@ public:
     {
         if (type == CT_MenuBarItem) {
             if (const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option)) {
-                const int text = item->fontMetrics.horizontalAdvance(QString(item->text).remove(QLatin1Char('&')));
+                const int text =
+                    item->fontMetrics.horizontalAdvance(QString(item->text).remove(QLatin1Char('&')));
                 return {text + 2 * kItemPadding, kItemHeight};
             }
         }
@@ -75,8 +76,8 @@ public:
         int flags = Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextDontClip | Qt::TextSingleLine;
         if (!proxy()->styleHint(SH_UnderlineShortcut, item, widget))
             flags |= Qt::TextHideMnemonic;
-        proxy()->drawItemText(painter, item->rect, flags, item->palette, item->state & State_Enabled, item->text,
-                              QPalette::ButtonText);
+        proxy()->drawItemText(painter, item->rect, flags, item->palette, item->state & State_Enabled,
+                              item->text, QPalette::ButtonText);
     }
 };
 

@@ -27,13 +27,13 @@ struct ButtonFaces
 };
 
 constexpr ButtonFaces kWindowButtons[] = {
-    {"recordButton", 138, 137, true}, {"pauseButton", 139, 140, true},   {"stopButton", 141, 142, false},
+    {"recordButton", 138, 137, true},  {"pauseButton", 139, 140, true}, {"stopButton", 141, 142, false},
     {"optionButton", 152, 155, false}, {"playButton", 154, 153, false}, {"tagEditButton", 178, 179, false},
 };
 
 constexpr ButtonFaces kPanelButtons[] = {
-    {"playerStopButton", 143, 156, false}, {"playerEndButton", 145, 144, false},
-    {"playerPauseButton", 147, 146, true}, {"playerPlayButton", 149, 148, true},
+    {"playerStopButton", 143, 156, false},  {"playerEndButton", 145, 144, false},
+    {"playerPauseButton", 147, 146, true},  {"playerPlayButton", 149, 148, true},
     {"playerStartButton", 151, 150, false}, {"removeButton", 159, 158, false},
     {"saveButton", 157, 160, false},
 };

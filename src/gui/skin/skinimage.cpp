@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QHash>
-#include <QPair>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPair>
 #include <QWidget>
 
 #include <QtEndian>
@@ -93,7 +93,8 @@ SkinImage loadSkinImage(int id, int scale)
     if (const auto found = loaded.constFind(key); found != loaded.constEnd())
         return *found;
     ensureResources();
-    const QString name = scale == 2 ? QStringLiteral(":/skin/%1@2x.dat").arg(id) : QStringLiteral(":/skin/%1.dat").arg(id);
+    const QString name =
+        scale == 2 ? QStringLiteral(":/skin/%1@2x.dat").arg(id) : QStringLiteral(":/skin/%1.dat").arg(id);
     QFile file(name);
     SkinImage image;
     if (file.open(QIODevice::ReadOnly))
@@ -106,10 +107,12 @@ SkinImage loadSkinImage(int id, qreal devicePixelRatio, QSize logicalSize)
 {
     const int scale = devicePixelRatio > 1 ? 2 : 1;
     SkinImage image = loadSkinImage(id, scale);
-    const QSize device(qRound(logicalSize.width() * devicePixelRatio), qRound(logicalSize.height() * devicePixelRatio));
+    const QSize device(qRound(logicalSize.width() * devicePixelRatio),
+                       qRound(logicalSize.height() * devicePixelRatio));
     if (image.isNull() || (image.width == device.width() && image.height == device.height()))
         return image;
-    return SkinImage::fromImage(image.toImage().scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return SkinImage::fromImage(
+        image.toImage().scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 QImage loadSkinBitmap(int id, qreal devicePixelRatio)
@@ -128,7 +131,8 @@ QImage loadSkinBitmap(int id, qreal devicePixelRatio)
 void blendOnto(QImage &target, const SkinImage &image, QPoint at)
 {
     const int bytesPerPixel = target.format() == QImage::Format_RGB888 ? 3 : 4;
-    if (bytesPerPixel == 4 && target.format() != QImage::Format_RGB32 && target.format() != QImage::Format_ARGB32)
+    if (bytesPerPixel == 4 && target.format() != QImage::Format_RGB32 &&
+        target.format() != QImage::Format_ARGB32)
         target = target.convertToFormat(QImage::Format_ARGB32);
     const int x0 = std::max(0, at.x());
     const int y0 = std::max(0, at.y());
@@ -156,7 +160,8 @@ void blendOnto(QImage &target, const SkinImage &image, QPoint at)
 
 QImage backgroundUnder(const QWidget *widget, qreal devicePixelRatio)
 {
-    const QSize device(qRound(widget->width() * devicePixelRatio), qRound(widget->height() * devicePixelRatio));
+    const QSize device(qRound(widget->width() * devicePixelRatio),
+                       qRound(widget->height() * devicePixelRatio));
     QImage image(device, QImage::Format_RGB32);
     image.setDevicePixelRatio(devicePixelRatio);
     QWidget *parent = widget->parentWidget();

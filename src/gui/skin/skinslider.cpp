@@ -34,7 +34,8 @@ public:
             case PM_SliderLength:
                 return horizontal ? thumb.width() : thumb.height();
             case PM_SliderThickness:
-                return horizontal ? std::max(thumb.height(), groove.height()) : std::max(thumb.width(), groove.width());
+                return horizontal ? std::max(thumb.height(), groove.height())
+                                  : std::max(thumb.width(), groove.width());
             case PM_SliderControlThickness:
                 return horizontal ? thumb.height() : thumb.width();
             case PM_SliderTickmarkOffset:
@@ -177,14 +178,17 @@ SkinSlider::Parts SkinSlider::parts(const QStyleOptionSlider &option) const
     Parts parts;
     if (option.orientation == Qt::Horizontal) {
         const int length = thumb.width();
-        const int position = QStyle::sliderPositionFromValue(option.minimum, option.maximum, option.sliderPosition,
-                                                             std::max(0, r.width() - length), option.upsideDown);
-        parts.thumb = QRect(r.x() + position, r.y() + (r.height() - thumb.height()) / 2, length, thumb.height());
+        const int position =
+            QStyle::sliderPositionFromValue(option.minimum, option.maximum, option.sliderPosition,
+                                            std::max(0, r.width() - length), option.upsideDown);
+        parts.thumb =
+            QRect(r.x() + position, r.y() + (r.height() - thumb.height()) / 2, length, thumb.height());
         parts.channel = QRect(r.x() + length / 2, r.y(), std::max(0, r.width() - length), r.height());
     } else {
         const int length = thumb.height();
-        const int position = QStyle::sliderPositionFromValue(option.minimum, option.maximum, option.sliderPosition,
-                                                             std::max(0, r.height() - length), option.upsideDown);
+        const int position =
+            QStyle::sliderPositionFromValue(option.minimum, option.maximum, option.sliderPosition,
+                                            std::max(0, r.height() - length), option.upsideDown);
         parts.thumb = QRect(r.x() + (r.width() - thumb.width()) / 2, r.y() + position, thumb.width(), length);
         parts.channel = QRect(r.x(), r.y() + length / 2, r.width(), std::max(0, r.height() - length));
     }
@@ -206,7 +210,8 @@ void SkinSlider::drawGroove(QImage &picture, const Parts &parts, qreal ratio) co
                               ? QPoint(channel.left(), channel.top() + (channel.height() - groove.height) / 2)
                               : QPoint(channel.left() + (channel.width() - groove.width) / 2,
                                        channel.bottom() + 1 - groove.height);
-    const QRect area = QRect(origin, QSize(groove.width, groove.height)).intersected(channel).intersected(picture.rect());
+    const QRect area =
+        QRect(origin, QSize(groove.width, groove.height)).intersected(channel).intersected(picture.rect());
     const QPointF centre = QRectF(parts.thumb).center() * ratio;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(picture.scanLine(y));
@@ -221,8 +226,9 @@ void SkinSlider::drawGroove(QImage &picture, const Parts &parts, qreal ratio) co
                 row[x] = qRgba(darkenChannel(qRed(b), alpha), darkenChannel(qGreen(b), alpha),
                                darkenChannel(qBlue(b), alpha), 255);
             else
-                row[x] = qRgba(blendChannel(qRed(b), qRed(p), alpha), blendChannel(qGreen(b), qGreen(p), alpha),
-                               blendChannel(qBlue(b), qBlue(p), alpha), 255);
+                row[x] =
+                    qRgba(blendChannel(qRed(b), qRed(p), alpha), blendChannel(qGreen(b), qGreen(p), alpha),
+                          blendChannel(qBlue(b), qBlue(p), alpha), 255);
         }
     }
 }
@@ -244,8 +250,8 @@ QImage SkinSlider::composed(qreal ratio) const
             channel = QRect(channel.left(), channel.center().y() - kChannelThickness / 2 + 1, channel.width(),
                             kChannelThickness);
         else
-            channel = QRect(channel.center().x() - kChannelThickness / 2 + 1, channel.top(), kChannelThickness,
-                            channel.height());
+            channel = QRect(channel.center().x() - kChannelThickness / 2 + 1, channel.top(),
+                            kChannelThickness, channel.height());
         QPainter painter(&picture);
         const auto edge = [&painter](const QRect &r, const QColor &topLeft, const QColor &bottomRight) {
             painter.setPen(topLeft);
@@ -270,8 +276,8 @@ QImage SkinSlider::composed(qreal ratio) const
                                    : (m_slider->isSliderDown() ? kVerticalThumbDragged : kVerticalThumb);
     const SkinImage thumb = loadSkinImage(thumbId, ratio, thumbSize());
     if (!thumb.isNull()) {
-        const QRect at(qRound(p.thumb.x() * ratio), qRound(p.thumb.y() * ratio), qRound(p.thumb.width() * ratio),
-                       qRound(p.thumb.height() * ratio));
+        const QRect at(qRound(p.thumb.x() * ratio), qRound(p.thumb.y() * ratio),
+                       qRound(p.thumb.width() * ratio), qRound(p.thumb.height() * ratio));
         blendOnto(picture, thumb,
                   at.topLeft() + QPoint(std::max(0, (at.width() - thumb.width) / 2),
                                         std::max(0, (at.height() - thumb.height) / 2)));

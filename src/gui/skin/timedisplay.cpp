@@ -106,7 +106,8 @@ QFont TimeDisplay::displayFont() const
         font.setPixelSize(std::max(1, static_cast<int>(std::lround(cell * cell / measured.height()))));
     const QFontMetricsF sized(font);
     if (sized.averageCharWidth() > 0)
-        font.setStretch(std::clamp(static_cast<int>(std::lround(100 * kCharWidth[m_style] / sized.averageCharWidth())), 50, 200));
+        font.setStretch(std::clamp(
+            static_cast<int>(std::lround(100 * kCharWidth[m_style] / sized.averageCharWidth())), 50, 200));
     m_font = font;
     m_fontMade = true;
     return m_font;
@@ -137,7 +138,8 @@ QImage TimeDisplay::picture(qreal ratio) const
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(displayFont());
     painter.setPen(kInk);
-    painter.drawText(QRect(0, 0, width(), height()), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, m_text);
+    painter.drawText(QRect(0, 0, width(), height()), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                     m_text);
     return image;
 }
 

@@ -69,14 +69,15 @@ QRect WindowBand::timeRect(int width)
 
 QPolygon WindowBand::menuField(int width)
 {
-    return QPolygon({QPoint(kLogoTop, 0), QPoint(width - kRightTop, 0), QPoint(width - kRightTop - kSlant, kHeight),
-                     QPoint(kLogoTop - kSlant, kHeight)});
+    return QPolygon({QPoint(kLogoTop, 0), QPoint(width - kRightTop, 0),
+                     QPoint(width - kRightTop - kSlant, kHeight), QPoint(kLogoTop - kSlant, kHeight)});
 }
 
 QPolygon WindowBand::timeField(int width)
 {
     return QPolygon({QPoint(width - kRightTop, 0), QPoint(width - kTimeFieldRightGap, 0),
-                     QPoint(width - kTimeFieldRightGap - kSlant, kHeight), QPoint(width - kRightTop - kSlant, kHeight)});
+                     QPoint(width - kTimeFieldRightGap - kSlant, kHeight),
+                     QPoint(width - kRightTop - kSlant, kHeight)});
 }
 
 WindowBand::Area WindowBand::hitTest(QPoint pos, int width, QSize captionButton)
@@ -197,7 +198,8 @@ bool WindowBand::barEvent(QEvent *event)
         }
         if (mouse->button() != Qt::LeftButton || m_bar->actionAt(pos))
             return false;
-        switch (hitTest(m_bar->mapTo(m_window, pos), m_window->width(), captionButtonSize(m_window->style()))) {
+        switch (
+            hitTest(m_bar->mapTo(m_window, pos), m_window->width(), captionButtonSize(m_window->style()))) {
         case Area::Close:
             m_pressed = Area::Close;
             m_bar->repaint();
