@@ -1,5 +1,6 @@
 #include "app/recorderwindow.h"
 
+#include "edit/cutplaycommand.h"
 #include "files/filecommands.h"
 #include "files/filelist.h"
 #include "files/removabledevices.h"
@@ -47,7 +48,6 @@ const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
 bool isAvailable(CommandId id)
 {
     switch (id) {
-    case CommandId::CutAndPlay:
     case CommandId::Homepage:
     case CommandId::Support:
         return false;
@@ -360,6 +360,9 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::LoadPlayerFiles:
     case CommandId::UpdatePlayerOrder:
         FileCommands(*m_fileList, this).run(id);
+        break;
+    case CommandId::CutAndPlay:
+        runCutAndPlay(this, m_output, m_fileList->firstSelectedPath());
         break;
     default:
         break;
