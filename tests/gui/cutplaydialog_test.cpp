@@ -1,5 +1,10 @@
 #include "edit/cutplaydialog.h"
 
+#include "app/recorderwindow.h"
+#include "files/filelist.h"
+#include "platform/fakeaudioinput.h"
+#include "platform/fakemixer.h"
+
 #include "../core/play/playtesting.h"
 #include "dialogtesthelpers.h"
 #include "edit/mmwaveeditxctrl.h"
@@ -514,6 +519,53 @@ TEST_F(CutPlayDialogTest, WaveSourceIsEncodedEvenWhenKeepingTheBitrate)
     saveThroughDialog(target, true, 3);
     ASSERT_TRUE(QFileInfo::exists(target));
     EXPECT_EQ(Mp3FileInfo(target).bitrateKbps, 32);
+}
+
+TEST_F(CutPlayDialogTest, OpeningAnotherFileEndsThePlay)
+{
+    showCountingWave();
+    m_output.buffersPerOpen = 1;
+    m_dialog->play();
+    ASSERT_TRUE(m_dialog->isPlaying());
+    const QString other = m_folder.file(QStringLiteral("other.wav"));
+    ASSERT_TRUE(writeWave(other, pcmFormat(44100, 2), countingBytes(4000)));
+    openThroughDialog(other);
+    EXPECT_FALSE(m_dialog->isPlaying());
+    EXPECT_FALSE(m_output.isOpen());
+    EXPECT_EQ(m_dialog->wavPath(), other);
+}
+
+// ---- Main window ---------------------------------------------------------------------------
+
+TEST(CutPlayCommand, OpensTheEditorOnTheSelectedMp3)
+{
+    const RecorderSettings saved = settings();
+    settings().setFileList({});
+    TempFolder folder;
+    const QString mp3 = folder.file(QStringLiteral("Take.mp3"));
+    ASSERT_TRUE(makeMp3(mp3, sweepPcm(44100, 2, 0.5), 44100, 2, 128));
+    FakeAudioInput input;
+    FakeAudioOutput output;
+    FakeMixer mixer;
+    {
+        RecorderWindow window(input, output, mixer);
+        window.fileList().addFile(mp3);
+        window.fileList().selectAll();
+        ASSERT_TRUE(window.isCommandEnabled(CommandId::CutAndPlay));
+        QString shown;
+        QString title;
+        NextModal<CutPlayDialog> modal([&](CutPlayDialog *dialog) {
+            shown = dialog->view()->document().path();
+            title = dialog->windowTitle();
+            dialog->reject();
+        });
+        window.runCommand(CommandId::CutAndPlay);
+        EXPECT_TRUE(modal.handled());
+        EXPECT_EQ(title, mp3);
+        EXPECT_EQ(QFileInfo(shown).fileName(), QStringLiteral("take.Wav"));
+        EXPECT_FALSE(QFileInfo::exists(shown));
+    }
+    settings() = saved;
 }
 
 // ---- Picture -------------------------------------------------------------------------------

@@ -173,6 +173,9 @@ bool CutPlayDialog::decode(const QString &mp3Path)
 
 void CutPlayDialog::replaceWave(const QString &path, const QString &source)
 {
+    // The stretch being played belongs to the file that goes.
+    if (isPlaying())
+        endPlay();
     if (m_wavPath != path && isTemporary(m_wavPath))
         deleteWave(m_wavPath);
     m_wavPath = path;
