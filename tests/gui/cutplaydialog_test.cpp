@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -535,6 +536,35 @@ TEST_F(CutPlayDialogTest, OpeningAnotherFileEndsThePlay)
     EXPECT_EQ(m_dialog->wavPath(), other);
 }
 
+TEST_F(CutPlayDialogTest, OpenListsAudioFilesWhateverTheCaseOfTheirSuffix)
+{
+    for (const char *name : {"lower.mp3", "UPPER.MP3", "Mixed.Wav", "notes.txt"})
+        ASSERT_TRUE(writeAll(m_folder.file(QString::fromLatin1(name)), "x"));
+    writeFolderValue(QStringLiteral("OpenDir"), m_folder.path() + QLatin1Char('/'));
+    QStringList listed;
+    NextModal<QFileDialog> modal([&](QFileDialog *dialog) {
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        ASSERT_NE(model, nullptr);
+        const auto names = [&] {
+            QStringList all;
+            const QModelIndex folder = model->index(m_folder.path());
+            for (int row = 0; row < model->rowCount(folder); ++row)
+                all << model->index(row, 0, folder).data().toString();
+            all.sort();
+            return all;
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return names().size() >= 2; }, kWaitMs));
+        listed = names();
+        dialog->selectNameFilter(QStringLiteral("WAV File(*.WAV)"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return names().size() == 1; }, kWaitMs));
+        listed += names();
+        dialog->reject();
+    });
+    m_dialog->open();
+    EXPECT_TRUE(modal.handled());
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.MP3"), QStringLiteral("lower.mp3"), QStringLiteral("Mixed.Wav")}));
+}
+
 // ---- Main window ---------------------------------------------------------------------------
 
 TEST(CutPlayCommand, OpensTheEditorOnTheSelectedMp3)
@@ -582,6 +612,14 @@ TEST_F(CutPlayDialogTest, Screenshot)
     saveScreenshot(*m_dialog, QStringLiteral("cutplaydialog.png"));
     const QImage view = m_dialog->view()->render();
     EXPECT_EQ(view.pixel(columns / 4, 80) & 0xFFFFFF, 0x00C832u);
+
+    NextModal<SaveSelectionDialog> modal([&](SaveSelectionDialog *dialog) {
+        dialog->resize(640, 420);
+        saveScreenshot(*dialog, QStringLiteral("saveselectiondialog.png"));
+        dialog->reject();
+    });
+    m_dialog->save();
+    EXPECT_TRUE(modal.handled());
 }
 
 } // namespace
