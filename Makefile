@@ -25,7 +25,7 @@ run: build
 	$(BUILD_DIR)/src/app/sonavell
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j $(JOBS)
 
 bench: build
 	@WITH_BENCH=1 tools/install-deps.sh

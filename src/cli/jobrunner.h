@@ -137,7 +137,5 @@ void printError(const char *command, const QString &text);
 // Data Rate entry, otherwise the settings' bit rate.
 int bitRateLike(const QString &path);
 
-// True when both paths name one existing file (the same inode, through links or not).
-bool isSameFile(const QString &a, const QString &b);
 
 } // namespace sonavell::cli

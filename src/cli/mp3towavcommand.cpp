@@ -2,6 +2,7 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
+#include "files/filemove.h"
 
 #include "process/mp3towavjob.h"
 

@@ -3,6 +3,7 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
+#include "files/filemove.h"
 
 #include "process/wavefile.h"
 #include "process/wavtomp3job.h"

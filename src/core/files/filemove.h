@@ -18,4 +18,7 @@ bool syncToDevice(const QString &path, QString *error = nullptr);
 // on FAT that is the order of the directory slots). "." and ".." are left out.
 QStringList folderEntriesInStoredOrder(const QString &folder);
 
+// True when both paths name one existing file (the same inode, through links or not).
+bool isSameFile(const QString &a, const QString &b);
+
 } // namespace sonavell

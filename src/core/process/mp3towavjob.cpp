@@ -1,5 +1,6 @@
 #include "process/mp3towavjob.h"
 
+#include "files/filemove.h"
 #include "mp3/medialength.h"
 #include "process/decodecontext.h"
 #include "process/wavefile.h"
@@ -29,6 +30,11 @@ void Mp3ToWavJob::processFile(const QString &path)
     if (!context.openInput(path, &image))
         return;
     context.setOutputPath(outputPathFor(path));
+    // An input that already carries the output's name would be overwritten by its own WAV.
+    if (isSameFile(path, context.outputPath())) {
+        reportOpenError(context.outputPath());
+        return;
+    }
 
     std::unique_ptr<WaveFile> wave;
     QByteArray pcm;

@@ -1,6 +1,7 @@
 #include "process/wavtomp3job.h"
 
 #include "encode/mp3encoder.h"
+#include "files/filemove.h"
 #include "process/wavefile.h"
 
 #include <QByteArray>
@@ -11,10 +12,14 @@ namespace sonavell {
 
 namespace {
 
-// The encoder takes 16-bit PCM of one or two channels; other WAV data would be fed to it as noise.
+// The encoder takes 8- or 16-bit PCM of one or two channels; other WAV data (A-law, mu-law,
+// ADPCM, float) would be fed to it as noise.
 bool isEncodable(const WaveFormat &format)
 {
-    return (format.channels == 1 || format.channels == 2) && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
+    constexpr std::uint16_t kPcm = 1;
+    constexpr std::uint16_t kExtensible = 0xFFFE;
+    return (format.formatTag == kPcm || format.formatTag == kExtensible)
+           && (format.channels == 1 || format.channels == 2) && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
            && format.samplesPerSec > 0;
 }
 
@@ -26,6 +31,11 @@ void WavToMp3Job::processFile(const QString &path)
     WaveFile wave;
     if (wave.open(path, nullptr, WaveFile::ReadMode) != WaveFile::Result::Success || !isEncodable(*wave.format())) {
         reportOpenError(path);
+        return;
+    }
+    // Writing over the input would destroy the WAV before it is read.
+    if (isSameFile(path, m_outputPath)) {
+        reportOpenError(m_outputPath);
         return;
     }
     const WaveFormat input = *wave.format();

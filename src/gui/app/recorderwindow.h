@@ -59,7 +59,6 @@ public:
     static QStringList soundSettingsProgram();
 
 Q_SIGNALS:
-    void playRequested(const QString &path);
     void selectedFileChanged(const QString &path);
 
 protected:

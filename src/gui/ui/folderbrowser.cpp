@@ -1,6 +1,6 @@
 #include "ui/folderbrowser.h"
 
-#include "files/drives.h"
+#include "files/playervolumes.h"
 #include "ui_folderbrowser.h"
 
 #include <QDir>
@@ -41,7 +41,7 @@ FolderBrowser::PlaceKind volumeKind(const QStorageInfo &volume)
         return FolderBrowser::PlaceKind::Remote;
     if (type == "iso9660" || type == "udf")
         return FolderBrowser::PlaceKind::Optical;
-    if (isRemovableDevice(QString::fromLocal8Bit(volume.device())))
+    if (isRemovableOrUsbDevice(QString::fromLocal8Bit(volume.device())))
         return FolderBrowser::PlaceKind::Removable;
     return FolderBrowser::PlaceKind::Fixed;
 }

@@ -156,14 +156,38 @@ TEST_F(ConversionTest, WavThatCannotBeReadWritesNoMp3)
     ASSERT_TRUE(test::writeAll(file("junk.wav"), QByteArray(200, 'j')));
     WaveFormat format24 = test::pcmFormat(44100, 2, 24);
     ASSERT_TRUE(writeWav(file("wide.wav"), format24, QByteArray(600, '\1')));
-    for (const QString &wav : {QString(), file("missing.wav"), file("junk.wav"), file("wide.wav")}) {
+    WaveFormat aLaw = test::pcmFormat(8000, 1, 8);
+    aLaw.formatTag = 6;
+    ASSERT_TRUE(writeWav(file("alaw.wav"), aLaw, QByteArray(800, '\x55')));
+    for (const QString &wav : {QString(), file("missing.wav"), file("junk.wav"), file("wide.wav"), file("alaw.wav")}) {
         EXPECT_TRUE(toMp3(wav).isEmpty());
         EXPECT_FALSE(QFile::exists(wav + QStringLiteral(".mp3")));
     }
     EXPECT_EQ(m_sink.errors, (QStringList{QStringLiteral("Open File  Error"),
                                           QStringLiteral("Open File %1 Error").arg(file("missing.wav")),
                                           QStringLiteral("Open File %1 Error").arg(file("junk.wav")),
-                                          QStringLiteral("Open File %1 Error").arg(file("wide.wav"))}));
+                                          QStringLiteral("Open File %1 Error").arg(file("wide.wav")),
+                                          QStringLiteral("Open File %1 Error").arg(file("alaw.wav"))}));
+}
+
+TEST_F(ConversionTest, OutputOverItsOwnInputIsRefused)
+{
+    ASSERT_TRUE(writeWav(file("self.wav"), test::pcmFormat(44100, 2), m_tone));
+    const QByteArray wav = test::readAll(file("self.wav"));
+    WavToMp3Job job({file("self.wav")});
+    job.setOutputPath(file("self.wav"));
+    job.setSink(&m_sink);
+    job.run();
+    EXPECT_EQ(test::readAll(file("self.wav")), wav);
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("self.wav"))});
+
+    // An MP3 already carrying the name its WAV would get.
+    ASSERT_TRUE(test::makeToneMp3(file("take.Wav"), 0.3));
+    const QByteArray mp3 = test::readAll(file("take.Wav"));
+    m_sink.errors.clear();
+    toWav({file("take.Wav")}, m_folder.path());
+    EXPECT_EQ(test::readAll(file("take.Wav")), mp3);
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("take.Wav"))});
 }
 
 TEST_F(ConversionTest, CancelEndsWithAProperMp3)
