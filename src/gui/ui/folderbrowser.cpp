@@ -1,13 +1,16 @@
 #include "ui/folderbrowser.h"
 
 #include "files/playervolumes.h"
+#include "skin/skinimage.h"
 #include "ui_folderbrowser.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStorageInfo>
-#include <QStyle>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -15,6 +18,9 @@
 namespace sonavell {
 
 namespace {
+
+constexpr int kFolderStrip = 131;
+constexpr int kStripCellWidth = 17;
 
 enum class ItemKind { Place, Folder, NetworkRoot };
 
@@ -46,31 +52,58 @@ FolderBrowser::PlaceKind volumeKind(const QStorageInfo &volume)
     return FolderBrowser::PlaceKind::Fixed;
 }
 
-QIcon placeIcon(const QStyle *style, FolderBrowser::PlaceKind kind)
+// One 17-pixel cell of the strip bitmap, its white background shown as transparent; closed and
+// open images may be given for the normal and the selected state.
+QIcon stripIcon(int cell, int selectedCell = -1)
+{
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QImage strip = loadSkinBitmap(kFolderStrip, ratio);
+        if (strip.isNull())
+            continue;
+        const int width = qRound(kStripCellWidth * strip.devicePixelRatio());
+        auto cut = [&](int at) {
+            QImage image = strip.copy(at * width, 0, width, strip.height()).convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < image.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
+                        line[x] = 0;
+                }
+            }
+            QPixmap pixmap = QPixmap::fromImage(image);
+            pixmap.setDevicePixelRatio(strip.devicePixelRatio());
+            return pixmap;
+        };
+        icon.addPixmap(cut(cell));
+        if (selectedCell >= 0)
+            icon.addPixmap(cut(selectedCell), QIcon::Selected);
+    }
+    return icon;
+}
+
+// The strip's images by the drive type numbers: 2 removable, 3 fixed, 4 remote, 5 optical.
+QIcon placeIcon(FolderBrowser::PlaceKind kind)
 {
     switch (kind) {
     case FolderBrowser::PlaceKind::Removable:
-        return style->standardIcon(QStyle::SP_DriveFDIcon);
+        return stripIcon(2);
     case FolderBrowser::PlaceKind::Remote:
-        return style->standardIcon(QStyle::SP_DriveNetIcon);
+        return stripIcon(4);
     case FolderBrowser::PlaceKind::Optical:
-        return style->standardIcon(QStyle::SP_DriveCDIcon);
+        return stripIcon(5);
     case FolderBrowser::PlaceKind::Home:
-        return style->standardIcon(QStyle::SP_DirHomeIcon);
+        return stripIcon(0, 1);
     case FolderBrowser::PlaceKind::Fixed:
         break;
     }
-    return style->standardIcon(QStyle::SP_DriveHDIcon);
+    return stripIcon(3);
 }
 
 // Closed, and open while selected.
-QIcon folderIcon(const QStyle *style)
+QIcon folderIcon()
 {
-    QIcon icon = style->standardIcon(QStyle::SP_DirClosedIcon);
-    const QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
-    for (const QSize &size : open.availableSizes())
-        icon.addPixmap(open.pixmap(size), QIcon::Selected);
-    return icon;
+    return stripIcon(0, 1);
 }
 
 } // namespace
@@ -106,7 +139,7 @@ FolderBrowser::FolderBrowser(const QString &title, const QString &prompt, QWidge
     for (const Place &place : places)
         addPlace(place);
     m_networkRoot = new QTreeWidgetItem(m_ui->tree, QStringList{QStringLiteral("Network Neighborhood")});
-    m_networkRoot->setIcon(0, style()->standardIcon(QStyle::SP_DriveNetIcon));
+    m_networkRoot->setIcon(0, stripIcon(7));
     m_networkRoot->setData(0, kKindRole, static_cast<int>(ItemKind::NetworkRoot));
     m_networkRoot->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
 
@@ -126,7 +159,7 @@ QTreeWidget *FolderBrowser::tree() const
 void FolderBrowser::addPlace(const Place &place)
 {
     auto *item = new QTreeWidgetItem(m_ui->tree, QStringList{place.text});
-    item->setIcon(0, placeIcon(style(), place.kind));
+    item->setIcon(0, placeIcon(place.kind));
     item->setData(0, kKindRole, static_cast<int>(ItemKind::Place));
     item->setData(0, kNameRole, place.path);
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -135,7 +168,7 @@ void FolderBrowser::addPlace(const Place &place)
 QTreeWidgetItem *FolderBrowser::addFolder(QTreeWidgetItem *parent, const QString &name)
 {
     auto *item = new QTreeWidgetItem(parent, QStringList{niceName(name)});
-    item->setIcon(0, folderIcon(style()));
+    item->setIcon(0, folderIcon());
     item->setData(0, kKindRole, static_cast<int>(ItemKind::Folder));
     item->setData(0, kNameRole, name);
     // Every folder may have sub-folders until it is opened and found to have none.
