@@ -192,7 +192,7 @@ TEST_F(CutPlayDialogTest, ZoomResetsTheScrollBarAndTheViewFollowsIt)
     EXPECT_EQ(m_dialog->view()->document().zoom(), zoom / 2);
     EXPECT_GT(m_dialog->scrollBar()->maximum(), rangeBefore);
     EXPECT_EQ(m_dialog->scrollBar()->value(), 0);
-    m_dialog->scrollBar()->setValue(100);
+    m_dialog->scrollBar()->setValue(40);
     EXPECT_EQ(m_dialog->view()->document().firstColumn(), 100);
     m_dialog->action(CutPlayDialog::Command::ZoomOut)->trigger();
     EXPECT_EQ(m_dialog->view()->document().zoom(), zoom);
@@ -620,6 +620,11 @@ TEST_F(CutPlayDialogTest, Screenshot)
     });
     m_dialog->save();
     EXPECT_TRUE(modal.handled());
+
+    m_dialog->action(CutPlayDialog::Command::ZoomIn)->trigger();
+    m_dialog->scrollBar()->setValue(40);
+    saveScreenshot(*m_dialog, QStringLiteral("cutplaydialog-zoomed.png"));
+    EXPECT_EQ(m_dialog->view()->document().firstColumn(), 40);
 }
 
 } // namespace
