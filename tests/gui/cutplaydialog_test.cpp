@@ -160,10 +160,11 @@ TEST_F(CutPlayDialogTest, ToolbarHasTheSevenCommandsWithRepeatPressed)
     QStringList tips;
     for (QAction *action : m_dialog->toolBar()->actions())
         tips << action->toolTip();
-    EXPECT_EQ(tips, (QStringList{QStringLiteral("Open audio file"), QStringLiteral("Save selection as audio file "),
-                                 QStringLiteral("Play selection"), QStringLiteral("Stop play selection"),
-                                 QStringLiteral("Repeat play selection"), QStringLiteral("Zoom In"),
-                                 QStringLiteral("Zoom Out")}));
+    EXPECT_EQ(tips,
+              (QStringList{QStringLiteral("Open audio file"), QStringLiteral("Save selection as audio file "),
+                           QStringLiteral("Play selection"), QStringLiteral("Stop play selection"),
+                           QStringLiteral("Repeat play selection"), QStringLiteral("Zoom In"),
+                           QStringLiteral("Zoom Out")}));
     EXPECT_TRUE(m_dialog->action(CutPlayDialog::Command::Repeat)->isChecked());
     EXPECT_TRUE(m_dialog->isRepeat());
     EXPECT_EQ(m_dialog->windowTitle(), QStringLiteral("Cut and play what you are interest"));
@@ -562,7 +563,8 @@ TEST_F(CutPlayDialogTest, OpenListsAudioFilesWhateverTheCaseOfTheirSuffix)
     });
     m_dialog->open();
     EXPECT_TRUE(modal.handled());
-    EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.MP3"), QStringLiteral("lower.mp3"), QStringLiteral("Mixed.Wav")}));
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.MP3"), QStringLiteral("lower.mp3"),
+                                   QStringLiteral("Mixed.Wav")}));
 }
 
 // ---- Main window ---------------------------------------------------------------------------

@@ -45,7 +45,8 @@ QByteArray squarePcm(int channels, int frames, std::int16_t value)
     return pcm;
 }
 
-QString writeTestWave(const TempFolder &folder, const QString &name, int channels, int bits, const QByteArray &data)
+QString writeTestWave(const TempFolder &folder, const QString &name, int channels, int bits,
+                      const QByteArray &data)
 {
     const QString path = folder.file(name);
     EXPECT_TRUE(writeWave(path, pcmFormat(44100, channels, bits), data));
@@ -55,8 +56,8 @@ QString writeTestWave(const TempFolder &folder, const QString &name, int channel
 void sendMouse(QWidget &widget, QEvent::Type type, int x, Qt::MouseButtons buttons)
 {
     const QPointF at(x, 100);
-    QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      buttons, Qt::NoModifier);
+    QMouseEvent event(type, at, widget.mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &event);
 }
 
@@ -76,8 +77,8 @@ protected:
 
     void loadStereoSquare()
     {
-        ASSERT_TRUE(m_view.load(writeTestWave(m_folder, QStringLiteral("square.wav"), 2, 16,
-                                              squarePcm(2, kFrames, 32767))));
+        ASSERT_TRUE(m_view.load(
+            writeTestWave(m_folder, QStringLiteral("square.wav"), 2, 16, squarePcm(2, kFrames, 32767))));
         ASSERT_EQ(m_view.document().zoom(), kZoom);
     }
 
@@ -92,7 +93,7 @@ struct TraceCase
     const char *name;
     int channels;
     int bits;
-    bool fullScale; // else silence
+    bool fullScale;         // else silence
     std::vector<int> green; // widget rows that carry the trace at column 100
     std::vector<int> grey;  // level lines
     std::vector<int> white; // channel separator
@@ -118,7 +119,8 @@ TEST_P(WaveViewTrace, DrawsItsColumnsFromThePeaks)
     if (c.fullScale)
         data = squarePcm(c.channels, frames, 32767);
     else
-        data = QByteArray(static_cast<qsizetype>(frames) * c.channels * (c.bits / 8), c.bits == 8 ? '\x80' : '\0');
+        data = QByteArray(static_cast<qsizetype>(frames) * c.channels * (c.bits / 8),
+                          c.bits == 8 ? '\x80' : '\0');
     ASSERT_TRUE(m_view.load(writeTestWave(m_folder, QStringLiteral("trace.wav"), c.channels, c.bits, data)));
     const QImage image = shot();
     ASSERT_EQ(image.size(), QSize(kWidth, kHeight));
@@ -146,16 +148,25 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, WaveViewTrace,
     ::testing::Values(
         // -32767 lies on the band's top row, +32767 on its last: the column is filled top to bottom.
-        TraceCase{"FullScaleStereoFillsBothBands", 2, 16, true, [] {
+        TraceCase{"FullScaleStereoFillsBothBands",
+                  2,
+                  16,
+                  true,
+                  [] {
                       std::vector<int> all = rows(34, 117);
                       const std::vector<int> right = rows(120, 203);
                       all.insert(all.end(), right.begin(), right.end());
                       return all;
-                  }(), {}, {119}, {}},
+                  }(),
+                  {},
+                  {119},
+                  {}},
         // Silence is the centre line of each band; the level lines mark 30 % either side.
-        TraceCase{"SilentStereoDrawsCentreLines", 2, 16, false, {75, 161}, {63, 88}, {119}, {40, 100, 140, 190}},
+        TraceCase{
+            "SilentStereoDrawsCentreLines", 2, 16, false, {75, 161}, {63, 88}, {119}, {40, 100, 140, 190}},
         TraceCase{"SilentMonoDrawsOneCentreLine", 1, 16, false, {118}, {}, {}, {40, 60, 100, 119, 160, 200}},
-        TraceCase{"SilentEightBitStereoUsesByteValues", 2, 8, false, {76, 162}, {63, 88}, {119}, {40, 100, 140}}),
+        TraceCase{
+            "SilentEightBitStereoUsesByteValues", 2, 8, false, {76, 162}, {63, 88}, {119}, {40, 100, 140}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WaveViewTest, EmptyViewIsBlack)

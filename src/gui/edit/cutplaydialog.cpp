@@ -53,7 +53,8 @@ QString folderOf(const QString &path)
 
 std::uint32_t clampToU32(qint64 value)
 {
-    return static_cast<std::uint32_t>(std::clamp<qint64>(value, 0, std::numeric_limits<std::uint32_t>::max()));
+    return static_cast<std::uint32_t>(
+        std::clamp<qint64>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
 } // namespace
@@ -155,7 +156,8 @@ bool CutPlayDialog::decode(const QString &mp3Path)
         return false;
     // Each decode gets a folder of its own, so a new WAV never overwrites the one on show
     // (decoding the same file again gives the same name).
-    const QString folder = m_tempDir.path() + QLatin1Char('/') + QString::number(++m_decodeCount) + QLatin1Char('/');
+    const QString folder =
+        m_tempDir.path() + QLatin1Char('/') + QString::number(++m_decodeCount) + QLatin1Char('/');
     if (!QDir().mkpath(folder))
         return false;
     Mp3ToWavJob job(QStringList{mp3Path});
@@ -198,7 +200,8 @@ void CutPlayDialog::deleteWave(const QString &path) const
     QFile::remove(path);
     // A decode's own folder goes with its file; the temporary folder itself stays.
     const QString folder = QFileInfo(path).absolutePath();
-    if (isTemporary(path) && QDir::cleanPath(folder) != QDir::cleanPath(QDir(m_tempDir.path()).absolutePath()))
+    if (isTemporary(path) &&
+        QDir::cleanPath(folder) != QDir::cleanPath(QDir(m_tempDir.path()).absolutePath()))
         QDir().rmdir(folder);
 }
 
@@ -401,7 +404,8 @@ void CutPlayDialog::save()
     SaveSelectionDialog dialog(readFolderValue(kSaveDirKey).value_or(QDir::homePath()), this);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    saveSelection(dialog.selectedFiles().front(), start, end, dialog.bitrateKbps(), dialog.keepOriginalBitrate());
+    saveSelection(dialog.selectedFiles().front(), start, end, dialog.bitrateKbps(),
+                  dialog.keepOriginalBitrate());
 }
 
 bool CutPlayDialog::saveSelection(const QString &target, qint64 start, qint64 end, int bitrateKbps,
@@ -418,7 +422,8 @@ bool CutPlayDialog::saveSelection(const QString &target, qint64 start, qint64 en
     return outcome == SaveOutcome::Written;
 }
 
-CutPlayDialog::SaveOutcome CutPlayDialog::saveAsMp3(const QString &target, qint64 start, qint64 end, int bitrateKbps, bool keepOriginal)
+CutPlayDialog::SaveOutcome CutPlayDialog::saveAsMp3(const QString &target, qint64 start, qint64 end,
+                                                    int bitrateKbps, bool keepOriginal)
 {
     if (keepOriginal && hasSuffix(m_sourcePath, ".mp3")) {
         // The WAV only tells how many bytes a second holds; the frames come from the MP3.
@@ -461,9 +466,8 @@ CutPlayDialog::SaveOutcome CutPlayDialog::saveAsWave(const QString &target, qint
     // file being read.
     ReplacementFile replacement(target);
     WaveFile out;
-    if (!replacement.isValid()
-        || out.open(replacement.path(), source.format(), WaveFile::WriteMode, source.formatExtra())
-            != WaveFile::Result::Success) {
+    if (!replacement.isValid() || out.open(replacement.path(), source.format(), WaveFile::WriteMode,
+                                           source.formatExtra()) != WaveFile::Result::Success) {
         showMessage(QString::asprintf("Open File %s Error", qUtf8Printable(target)));
         return SaveOutcome::OpenFailed;
     }

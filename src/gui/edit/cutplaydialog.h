@@ -96,7 +96,8 @@ private:
     void deleteWave(const QString &path) const;
     enum class SaveOutcome { Written, Nothing, OpenFailed };
     SaveOutcome saveAsWave(const QString &target, qint64 start, qint64 end);
-    SaveOutcome saveAsMp3(const QString &target, qint64 start, qint64 end, int bitrateKbps, bool keepOriginal);
+    SaveOutcome saveAsMp3(const QString &target, qint64 start, qint64 end, int bitrateKbps,
+                          bool keepOriginal);
     void showMessage(const QString &text);
 
     void startPlayer();

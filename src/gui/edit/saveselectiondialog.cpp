@@ -51,7 +51,8 @@ int SaveSelectionDialog::bitrateKbps() const
 void SaveSelectionDialog::setBitrateIndex(int index)
 {
     const int count = m_panel->bitRateCombo->count();
-    m_panel->bitRateCombo->setCurrentIndex(index >= 0 && index < count ? index : RecorderSettings::kDefaultBitRateIndex);
+    m_panel->bitRateCombo->setCurrentIndex(
+        index >= 0 && index < count ? index : RecorderSettings::kDefaultBitRateIndex);
 }
 
 bool SaveSelectionDialog::keepOriginalBitrate() const
