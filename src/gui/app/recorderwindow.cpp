@@ -265,6 +265,8 @@ void RecorderWindow::runCommand(CommandId id)
 {
     if (needsSelection(id) && !requireSelection())
         return;
+    if (runProcessCommand(id, *m_fileList, this))
+        return;
     switch (id) {
     case CommandId::Open:
         openFiles();
@@ -346,14 +348,6 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::RecordSetup:
     case CommandId::OptionButton:
         showRecordSetup();
-        break;
-    case CommandId::Split:
-    case CommandId::Join:
-    case CommandId::ChangeBitrate:
-    case CommandId::Trim:
-    case CommandId::WavToMp3:
-    case CommandId::Mp3ToWav:
-        runProcessCommand(id, *m_fileList, this);
         break;
     case CommandId::Rename:
     case CommandId::ReplaceFileName:

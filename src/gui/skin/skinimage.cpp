@@ -128,6 +128,20 @@ QImage loadSkinBitmap(int id, qreal devicePixelRatio)
     return QImage(QStringLiteral(":/skin/%1.png").arg(id));
 }
 
+void drawSunkenFrame(QPainter &painter, const QRect &rect)
+{
+    const auto edge = [&painter](const QRect &r, const QColor &topLeft, const QColor &bottomRight) {
+        painter.setPen(topLeft);
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(bottomRight);
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+    };
+    edge(rect, QColor(128, 128, 128), QColor(255, 255, 255));
+    edge(rect.adjusted(1, 1, -1, -1), QColor(64, 64, 64), QColor(212, 208, 200));
+}
+
 void blendOnto(QImage &target, const SkinImage &image, QPoint at)
 {
     const int bytesPerPixel = target.format() == QImage::Format_RGB888 ? 3 : 4;

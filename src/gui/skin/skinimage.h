@@ -40,6 +40,10 @@ SkinImage loadSkinImage(int id, qreal devicePixelRatio, QSize logicalSize);
 // screens; its device pixel ratio is set.
 QImage loadSkinBitmap(int id, qreal devicePixelRatio = 1);
 
+// The two-pixel sunken frame of a pressed or carved-in part: shadow and white outside, dark
+// shadow and light inside.
+void drawSunkenFrame(QPainter &painter, const QRect &rect);
+
 // Blending of one colour channel: alpha 0 keeps the background, 255 takes the image, anything
 // else moves the background toward the image by alpha/256, rounding toward minus infinity.
 constexpr int blendChannel(int background, int image, int alpha)

@@ -253,16 +253,7 @@ QImage SkinSlider::composed(qreal ratio) const
             channel = QRect(channel.center().x() - kChannelThickness / 2 + 1, channel.top(),
                             kChannelThickness, channel.height());
         QPainter painter(&picture);
-        const auto edge = [&painter](const QRect &r, const QColor &topLeft, const QColor &bottomRight) {
-            painter.setPen(topLeft);
-            painter.drawLine(r.topLeft(), r.topRight());
-            painter.drawLine(r.topLeft(), r.bottomLeft());
-            painter.setPen(bottomRight);
-            painter.drawLine(r.bottomLeft(), r.bottomRight());
-            painter.drawLine(r.topRight(), r.bottomRight());
-        };
-        edge(channel, QColor(128, 128, 128), QColor(255, 255, 255));
-        edge(channel.adjusted(1, 1, -1, -1), QColor(64, 64, 64), QColor(212, 208, 200));
+        drawSunkenFrame(painter, channel);
     }
 
     if (opt.tickPosition != QSlider::NoTicks) {

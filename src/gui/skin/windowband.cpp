@@ -127,17 +127,7 @@ void WindowBand::paintCaptionButton(QPainter &painter, const QRect &rect, Area w
 {
     const QRect face = rect.adjusted(3, 3, -3, -3);
     if (m_pressed == which) {
-        // Sunken: shadow and white outside, dark shadow and light inside.
-        const auto edge = [&painter](const QRect &r, const QColor &topLeft, const QColor &bottomRight) {
-            painter.setPen(topLeft);
-            painter.drawLine(r.topLeft(), r.topRight());
-            painter.drawLine(r.topLeft(), r.bottomLeft());
-            painter.setPen(bottomRight);
-            painter.drawLine(r.bottomLeft(), r.bottomRight());
-            painter.drawLine(r.topRight(), r.bottomRight());
-        };
-        edge(face, QColor(128, 128, 128), QColor(255, 255, 255));
-        edge(face.adjusted(1, 1, -1, -1), QColor(64, 64, 64), QColor(212, 208, 200));
+        drawSunkenFrame(painter, face);
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
