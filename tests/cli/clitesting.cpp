@@ -6,16 +6,21 @@
 
 namespace sonavell::test {
 
-int CliTest::run(const QStringList &args)
+void prepareCli(QProcess &process, const QStringList &args, const QString &home)
 {
-    QProcess process;
     process.setProgram(QStringLiteral(SONAVELL_CLI_PATH));
     process.setArguments(args);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
     process.setProcessEnvironment(environment);
+}
+
+int CliTest::run(const QStringList &args)
+{
+    QProcess process;
+    prepareCli(process, args, home.path());
     if (!stderrPath.isEmpty())
         process.setStandardErrorFile(stderrPath, QIODevice::Append);
     process.start();

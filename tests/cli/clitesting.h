@@ -30,6 +30,9 @@ protected:
     QString err;
 };
 
+// Points a process at the built sonavell-cli with the given arguments and a private home.
+void prepareCli(QProcess &process, const QStringList &args, const QString &home);
+
 // A PCM WAV file written by our WaveFile; bits 8 or 16 (8-bit data is given as it is stored).
 bool makeWav(const QString &path, const QByteArray &data, int rate, int channels, int bits = 16);
 

@@ -1,3 +1,4 @@
+#include "clitesting.h"
 #include "decodedmp3.h"
 #include "testsupport.h"
 
@@ -22,13 +23,7 @@ class RecordCommandTest : public testing::Test
 protected:
     QProcess *start(const QStringList &args)
     {
-        process.setProgram(QStringLiteral(SONAVELL_CLI_PATH));
-        process.setArguments(args);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        process.setProcessEnvironment(environment);
+        test::prepareCli(process, args, home.path());
         process.start();
         return &process;
     }
