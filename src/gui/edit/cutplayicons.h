@@ -4,7 +4,7 @@
 
 namespace sonavell {
 
-// The editor's toolbar pictures, drawn at 18 × 18.
+// The editor's toolbar pictures, from the generated toolbar bitmaps.
 enum class CutPlayIcon { Open, Save, Play, Stop, Repeat, ZoomIn, ZoomOut };
 
 QIcon cutPlayIcon(CutPlayIcon which);
