@@ -14,7 +14,6 @@ namespace {
 
 // A tag that says it is followed by another tag is unusual; a few in a row are still stepped
 // over, an endless chain of tiny ones is not.
-constexpr int kMaxLeadingTags = 64;
 
 } // namespace
 
@@ -35,7 +34,7 @@ qint64 id3v2TagSize(const unsigned char *bytes, qint64 count)
 
 void skipId3v2Tags(FrameReader &reader)
 {
-    for (int i = 0; i < kMaxLeadingTags; ++i) {
+    for (int i = 0; i < kMaxLeadingId3v2Tags; ++i) {
         qint64 available = 0;
         const unsigned char *bytes = reader.peek(10, available);
         const qint64 size = id3v2TagSize(bytes, available);

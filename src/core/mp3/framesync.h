@@ -24,6 +24,8 @@ bool findFrameSync(QIODevice &file, std::uint32_t &header, qint64 skipBytes);
 
 // The whole size of the ID3v2 tag starting at bytes (header, body and footer), or 0 when the
 // bytes do not start one. Needs the first 10 bytes; fewer give 0.
+// How many ID3v2 tags in a row are stepped over at the start of a file.
+constexpr int kMaxLeadingId3v2Tags = 64;
 qint64 id3v2TagSize(const unsigned char *bytes, qint64 count);
 // Steps over consecutive ID3v2 tags at the reader's position.
 void skipId3v2Tags(FrameReader &reader);

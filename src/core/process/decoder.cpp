@@ -1,5 +1,7 @@
 #include "process/decoder.h"
 
+#include "mp3/framesync.h"
+
 #include <QFile>
 #include <QtGlobal>
 
@@ -14,7 +16,6 @@ static_assert(std::is_same_v<mad_fixed_t, std::int32_t>, "DecodedFrame hands lib
 
 namespace {
 
-constexpr int kId3v2HeaderSize = 10;
 constexpr int kId3v1Size = 128;
 
 struct DecoderRun
@@ -86,14 +87,6 @@ mad_flow errorHandler(void *data, mad_stream *stream, mad_frame *)
         qWarning("decoding error 0x%04x (%s) at byte offset %u", static_cast<unsigned>(stream->error),
                  mad_stream_errorstr(stream), static_cast<unsigned>(offset));
     return MAD_FLOW_CONTINUE;
-}
-
-std::uint32_t syncSafe(const char *p)
-{
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = v << 7 | (static_cast<unsigned char>(p[i]) & 0x7F);
-    return v;
 }
 
 } // namespace
@@ -172,15 +165,16 @@ Mp3Layout Mp3Layout::of(const QByteArray &image)
     Mp3Layout layout;
     layout.audioEnd = image.size();
     const char *p = image.constData();
-    // ID3v2: "ID3", version and revision (never 0xFF), flags, a 28-bit sync-safe size of
-    // what follows the 10-byte header, and a 10-byte footer when flag bit 4 is set.
-    if (image.size() >= kId3v2HeaderSize && std::memcmp(p, "ID3", 3) == 0 && static_cast<unsigned char>(p[3]) != 0xFF
-        && static_cast<unsigned char>(p[4]) != 0xFF && ((p[6] | p[7] | p[8] | p[9]) & 0x80) == 0) {
-        qsizetype size = kId3v2HeaderSize + syncSafe(p + 6) + ((p[5] & 0x10) ? kId3v2HeaderSize : 0);
-        size = std::min(size, image.size());
-        layout.id3v2 = image.left(size);
-        layout.audioBegin = size;
+    // The leading ID3v2 tags, read as the frame search steps over them (stacked ones included).
+    qsizetype begin = 0;
+    for (int i = 0; i < kMaxLeadingId3v2Tags && begin < image.size(); ++i) {
+        const qint64 size = id3v2TagSize(reinterpret_cast<const unsigned char *>(p + begin), image.size() - begin);
+        if (size == 0)
+            break;
+        begin = std::min<qsizetype>(begin + size, image.size());
     }
+    layout.id3v2 = image.left(begin);
+    layout.audioBegin = begin;
     if (image.size() - layout.audioBegin >= kId3v1Size && std::memcmp(p + image.size() - kId3v1Size, "TAG", 3) == 0) {
         layout.id3v1 = image.right(kId3v1Size);
         layout.audioEnd = image.size() - kId3v1Size;

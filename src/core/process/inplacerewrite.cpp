@@ -24,9 +24,17 @@ bool readLayout(const QString &path, Mp3Layout *layout)
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
     const qint64 size = file.size();
-    const QByteArray head = file.read(kId3v2HeaderSize);
-    const qint64 tagSize =
-        std::min(size, id3v2TagSize(reinterpret_cast<const unsigned char *>(head.constData()), head.size()));
+    // The leading ID3v2 tags, stacked ones included, as the decoder steps over them.
+    qint64 tagSize = 0;
+    for (int i = 0; i < kMaxLeadingId3v2Tags && tagSize < size; ++i) {
+        if (!file.seek(tagSize))
+            return false;
+        const QByteArray head = file.read(kId3v2HeaderSize);
+        const qint64 next = id3v2TagSize(reinterpret_cast<const unsigned char *>(head.constData()), head.size());
+        if (next == 0)
+            break;
+        tagSize = std::min(size, tagSize + next);
+    }
     if (tagSize > 0 && (!file.seek(0) || (layout->id3v2 = file.read(tagSize)).size() != tagSize))
         return false;
     layout->audioBegin = tagSize;

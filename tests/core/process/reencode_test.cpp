@@ -112,9 +112,11 @@ TEST_F(ReencodeTest, TheFilesOwnRateAndFullVolumeStillReencode)
 
 TEST_F(ReencodeTest, KeepsBothTagsByteForByte)
 {
-    const QString path = makeTone("tagged.mp3");
-    QByteArray id3v2 = QByteArray::fromHex("49443304000000000020"); // 32 bytes of frames follow
-    id3v2.append(QByteArray::fromHex("5449543200000005000000416263640000000000000000000000000000000000"));
+    const QByteArray frames = QByteArray::fromHex("5449543200000005000000416263640000000000000000000000000000000000");
+    // One ID3v2.4 tag (32 bytes of frames follow); two stacked tags; a v2.3 tag with flag bit 4
+    // set, which before version 4 means no footer.
+    const QByteArray v24 = QByteArray::fromHex("49443304000000000020") + frames;
+    const QByteArray v23 = QByteArray::fromHex("49443303001000000020") + frames;
     QByteArray id3v1("TAG");
     id3v1.append(QByteArray("Title").leftJustified(30, '\0'));
     id3v1.append(QByteArray("Artist").leftJustified(30, '\0'));
@@ -125,18 +127,23 @@ TEST_F(ReencodeTest, KeepsBothTagsByteForByte)
     id3v1.append('\x07');
     id3v1.append('\x0C');
     ASSERT_EQ(id3v1.size(), 128);
-    ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
 
-    RecordingReencodeJob job({path}, 96, 1.0f);
-    runJob(job);
+    for (const QByteArray &id3v2 : {v24, v24 + v23, v23}) {
+        SCOPED_TRACE(id3v2.size());
+        const QString path = makeTone("tagged.mp3");
+        ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
 
-    const QByteArray bytes = test::readAll(path);
-    EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
-    EXPECT_EQ(bytes.right(128), id3v1);
-    const test::DecodedMp3 after = test::decodeMp3(bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128));
-    EXPECT_EQ(after.bitRates, std::set<int>{96});
-    EXPECT_EQ(after.errors, 0);
-    EXPECT_NEAR(after.seconds(), 2.0, 0.1);
+        RecordingReencodeJob job({path}, 96, 1.0f);
+        runJob(job);
+
+        const QByteArray bytes = test::readAll(path);
+        EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
+        EXPECT_EQ(bytes.right(128), id3v1);
+        const test::DecodedMp3 after = test::decodeMp3(bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128));
+        EXPECT_EQ(after.bitRates, std::set<int>{96});
+        EXPECT_EQ(after.errors, 0);
+        EXPECT_NEAR(after.seconds(), 2.0, 0.1);
+    }
 }
 
 TEST_F(ReencodeTest, CancelDuringTheThirdOfFiveFiles)
