@@ -1,10 +1,13 @@
 #include "process/replacementfile.h"
 
+#include "files/filemove.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,17 +41,6 @@ QString createUnique(const QString &target, mode_t mode)
     return QString();
 }
 
-// The data must be on the disk before the rename makes it the file's only copy.
-bool syncToDisk(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
 } // namespace
 
 ReplacementFile::ReplacementFile(const QString &target) : m_target(target)
@@ -72,14 +64,22 @@ bool ReplacementFile::commit()
 {
     if (!isValid() || m_committed)
         return false;
-    if (QFile::exists(m_target))
+    struct stat original = {};
+    if (::stat(QFile::encodeName(m_target).constData(), &original) == 0) {
         QFile::setPermissions(m_path, QFile::permissions(m_target));
-    if (!syncToDisk(m_path))
+        // Keeps the owner and group where the process may (root, or a group of its own); else the
+        // rewritten file belongs to whoever rewrote it, as any new file would.
+        [[maybe_unused]] const int owned = ::chown(QFile::encodeName(m_path).constData(), original.st_uid, original.st_gid);
+    }
+    // The data must be on the disk before the rename makes it the file's only copy.
+    if (!syncToDevice(m_path))
         return false;
     // rename(2) replaces the target in one step; QFile::rename refuses an existing target.
     if (std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0)
         return false;
     m_committed = true;
+    // And the rename itself, so a power cut right after leaves the new file, not the old name.
+    syncToDevice(m_target);
     return true;
 }
 

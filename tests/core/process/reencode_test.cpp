@@ -15,6 +15,9 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace sonavell {
 namespace {
 
@@ -225,6 +228,24 @@ TEST_F(ReencodeTest, WriteProtectedFileIsLeftAlone)
     EXPECT_EQ(test::readAll(path), original);
     EXPECT_EQ(m_sink.errors.size(), 1);
     EXPECT_EQ(folderEntries(m_folder), QStringList{QStringLiteral("locked.mp3")});
+}
+
+TEST_F(ReencodeTest, RewriteKeepsTheModeAndOwner)
+{
+    const QString path = makeTone("shared.mp3", 1.0);
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_EQ(::chmod(native.constData(), 0640), 0);
+    // Only a process with the rights to give files away can set another owner.
+    if (::chown(native.constData(), 4321, 4321) != 0)
+        GTEST_SKIP() << "no rights to change a file's owner";
+    RecordingReencodeJob job({path}, 32, 1.0f);
+    runJob(job);
+    struct stat after = {};
+    ASSERT_EQ(::stat(native.constData(), &after), 0);
+    EXPECT_EQ(after.st_mode & 0777, 0640u);
+    EXPECT_EQ(after.st_uid, 4321u);
+    EXPECT_EQ(after.st_gid, 4321u);
+    EXPECT_EQ(test::decodeMp3File(path).bitRates, std::set<int>{32});
 }
 
 struct UndecodableCase
