@@ -30,8 +30,9 @@ void Mp3ToWavJob::processFile(const QString &path)
     if (!context.openInput(path, &image))
         return;
     context.setOutputPath(outputPathFor(path));
-    // An input that already carries the output's name would be overwritten by its own WAV.
-    if (isSameFile(path, context.outputPath())) {
+    // An input that already carries the output's name would be overwritten by its own WAV, and
+    // two inputs of one title (Take.mp3, take.MP3) by each other's.
+    if (isSameFile(path, context.outputPath()) || m_written.contains(context.outputPath())) {
         reportOpenError(context.outputPath());
         return;
     }
@@ -63,6 +64,8 @@ void Mp3ToWavJob::processFile(const QString &path)
     });
     if (wave && wave->isOpen() && wave->close() != WaveFile::Result::Success)
         writeFailed = true;
+    if (wave)
+        m_written.append(context.outputPath());
     if (writeFailed)
         reportOpenError(context.outputPath());
 }

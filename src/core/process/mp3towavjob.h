@@ -22,6 +22,7 @@ public:
 
 private:
     QString m_outputFolder;
+    QStringList m_written; // this run's outputs: a second input of the same title must not replace one
 };
 
 } // namespace sonavell

@@ -188,6 +188,14 @@ TEST_F(ConversionTest, OutputOverItsOwnInputIsRefused)
     toWav({file("take.Wav")}, m_folder.path());
     EXPECT_EQ(test::readAll(file("take.Wav")), mp3);
     EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("take.Wav"))});
+
+    // Two inputs of one title: the first one's WAV stays.
+    ASSERT_TRUE(test::makeToneMp3(file("Song.mp3"), 0.3));
+    ASSERT_TRUE(test::makeToneMp3(file("song.MP3"), 0.6));
+    m_sink.errors.clear();
+    toWav({file("Song.mp3"), file("song.MP3")}, m_folder.path());
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("song.Wav"))});
+    EXPECT_NEAR(test::readAll(file("song.Wav")).size(), 0.3 * 176400, 0.1 * 176400);
 }
 
 TEST_F(ConversionTest, CancelEndsWithAProperMp3)
