@@ -38,6 +38,11 @@ void WavToMp3Job::processFile(const QString &path)
         reportOpenError(m_outputPath);
         return;
     }
+    // A range that starts past the data holds no audio: no empty MP3 is written for it.
+    if (m_startOffset != m_endOffset && m_startOffset >= wave.dataSize()) {
+        reportOpenError(path);
+        return;
+    }
     const WaveFormat input = *wave.format();
     const bool eightBit = input.bitsPerSample == 8;
     WaveFormat format = input;

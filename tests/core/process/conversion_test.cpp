@@ -134,6 +134,15 @@ INSTANTIATE_TEST_SUITE_P(Ranges, RangeTest,
                                            RangeCase{1002, 5000, 1000, 1000 + kStereoChunk}, // aligned to a sample frame
                                            RangeCase{0, 1, 0, kStereoChunk}));
 
+TEST_F(ConversionTest, RangePastTheDataWritesNothing)
+{
+    ASSERT_TRUE(writeWav(file("short.wav"), test::pcmFormat(44100, 2), m_tone));
+    const auto size = static_cast<std::uint32_t>(m_tone.size());
+    EXPECT_TRUE(toMp3(file("short.wav"), size, size + 4000).isEmpty());
+    EXPECT_FALSE(QFile::exists(file("short.wav.mp3")));
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(file("short.wav"))});
+}
+
 TEST_F(ConversionTest, EightBitMonoIsWidened)
 {
     QByteArray eight(5000, '\0');
