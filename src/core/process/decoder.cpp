@@ -23,7 +23,6 @@ struct DecoderRun
     const unsigned char *data = nullptr;
     std::size_t length = 0; // without the guard bytes
     bool fed = false;
-    bool audioSeen = false;
     const OutputHandler *output = nullptr;
 };
 
@@ -57,12 +56,11 @@ bool isTagFrame(const mad_stream *stream, const mad_header &header)
     return available >= vbri + 4 && std::memcmp(frame + vbri, "VBRI", 4) == 0;
 }
 
-mad_flow filterHandler(void *data, const mad_stream *stream, mad_frame *frame)
+// A tag frame carries no audio wherever it stands: files put end to end (cat a.mp3 b.mp3) have
+// one at every joint, and decoding it would add a gap of silence there.
+mad_flow filterHandler(void *, const mad_stream *stream, mad_frame *frame)
 {
-    auto *run = static_cast<DecoderRun *>(data);
-    const bool first = !run->audioSeen;
-    run->audioSeen = true;
-    return first && isTagFrame(stream, frame->header) ? MAD_FLOW_IGNORE : MAD_FLOW_CONTINUE;
+    return isTagFrame(stream, frame->header) ? MAD_FLOW_IGNORE : MAD_FLOW_CONTINUE;
 }
 
 mad_flow outputHandler(void *data, const mad_header *header, mad_pcm *pcm)

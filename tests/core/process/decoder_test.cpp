@@ -119,6 +119,8 @@ TEST(RunDecoderTest, SkipsTheInfoFrameAndDecodesEveryAudioFrame)
     int channels = 0;
     EXPECT_EQ(countFrames(bytes, &channels), reference.audioFrames);
     EXPECT_EQ(channels, 2);
+    // Two files put end to end: the second file's Info frame is no frame of silence either.
+    EXPECT_EQ(countFrames(bytes + bytes), 2 * reference.audioFrames);
 }
 
 TEST(RunDecoderTest, HandlerStopEndsTheRun)
