@@ -16,7 +16,7 @@ deps:
 	@tools/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DSANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF)
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DSANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) -DWITH_GUI=ON
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
