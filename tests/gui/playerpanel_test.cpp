@@ -560,6 +560,20 @@ TEST_F(PlayerPanelTest, VolumeDrivesTheOutputLine)
     EXPECT_EQ(m_mixer.output().values.back(), static_cast<std::uint32_t>(level));
 }
 
+TEST_F(PlayerPanelTest, VolumeFollowsAnotherMixerDevice)
+{
+    m_mixer.setOutput(0, 65535, 40000);
+    auto *volume = child<QSlider>("volumeSlider");
+    ASSERT_EQ(volume->maximum(), 65535);
+    m_mixer.setOutput(0, 100, 25);
+    panel().bindVolume();
+    EXPECT_EQ(volume->maximum(), 100);
+    EXPECT_EQ(volume->value(), 25);
+    EXPECT_EQ(m_mixer.totalWrites(), 0) << "reading the new line writes nothing";
+    volume->setValue(60);
+    EXPECT_EQ(m_mixer.output().values.front(), 60U);
+}
+
 TEST_F(PlayerPanelTest, WithoutAnOutputLineVolumeScalesThePlayer)
 {
     settings().setPlayLoop(false);

@@ -369,9 +369,10 @@ void RecorderWindow::showRecordSetup()
     skinDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The mixer device may have changed: list its inputs again.
+    // The mixer device may have changed: list its inputs and read its output line again.
     m_sources->setupAccepted();
     m_ui->recordControl->refresh();
+    m_player->bindVolume();
     update();
 }
 

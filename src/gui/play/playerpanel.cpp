@@ -12,6 +12,8 @@
 
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSignalBlocker>
+#include <QSlider>
 
 #include <algorithm>
 #include <limits>
@@ -73,6 +75,7 @@ PlayerPanel::PlayerPanel(FileList &files, Mixer &mixer, AudioOutput *output, QWi
     connect(position, &QSlider::actionTriggered, this, &PlayerPanel::onPositionSliderAction);
 
     bindVolume();
+    connect(m_ui->volumeSlider, &QSlider::valueChanged, this, &PlayerPanel::setVolume);
     showPlaying(false);
     for (QWidget *control : std::initializer_list<QWidget *>{m_ui->playerPlayButton, m_ui->playerStopButton,
                                                              m_ui->playerStartButton, m_ui->playerEndButton,
@@ -249,6 +252,8 @@ void PlayerPanel::bindVolume()
     const OutputLine line = RecordMixer(m_mixer).outputLine();
     m_mixerVolume = line.maximum > line.minimum;
     QSlider *slider = m_ui->volumeSlider;
+    // Showing the level is not setting it.
+    const QSignalBlocker quiet(slider);
     // The top of the slider is loudest.
     if (m_mixerVolume) {
         slider->setRange(clampedToInt(line.minimum), clampedToInt(line.maximum));
@@ -258,7 +263,6 @@ void PlayerPanel::bindVolume()
         slider->setValue(kFullGain);
     }
     slider->setPageStep(std::max(1, (slider->maximum() - slider->minimum()) / 10));
-    connect(slider, &QSlider::valueChanged, this, &PlayerPanel::setVolume);
 }
 
 void PlayerPanel::setVolume(int value)

@@ -37,6 +37,8 @@ public:
     void showTag(const QString &path);
     // The main window's play command: tells the user when no file is selected.
     void playSelected();
+    // Reads the output line's range and level again, as after the mixer device changed.
+    void bindVolume();
 
     const QString &tagPath() const { return m_tagPath; }
     const QString &playPath() const { return m_playPath; }
@@ -61,7 +63,6 @@ private:
     void showPlaying(bool playing);
     void showTime(qint64 positionMs);
 
-    void bindVolume();
     void setVolume(int value);
 
     void loadTag();
