@@ -211,7 +211,7 @@ bool WaveDocument::columnOf(qint64 frame, int clientWidth, int *x) const
 {
     const qint64 column = frame / m_zoom;
     *x = static_cast<int>(column - m_firstColumn);
-    return frame >= 0 && column > m_firstColumn && column < static_cast<qint64>(m_firstColumn) + clientWidth - 1;
+    return frame >= 0 && column >= m_firstColumn && column < static_cast<qint64>(m_firstColumn) + clientWidth - 1;
 }
 
 bool WaveDocument::selectionColumns(int clientWidth, int *left, int *right) const

@@ -78,7 +78,8 @@ public:
 
     // The frame under client x, clamped to 0 .. totalFrames.
     qint64 frameAt(int x) const;
-    // The client x of a frame's column; false when that column is not on screen.
+    // The client x of a frame's column; false when that column is not on screen (the last
+    // column is left out: the 2-pixel caret would not fit).
     bool columnOf(qint64 frame, int clientWidth, int *x) const;
     // The inverted area of the selection in client columns [left, right); false when none shows.
     bool selectionColumns(int clientWidth, int *left, int *right) const;

@@ -335,7 +335,10 @@ TEST_F(WaveDocumentSelection, ColumnOfAFrameIsShownOnlyInsideTheView)
     int x = 0;
     EXPECT_TRUE(document.columnOf(150 * 512 + 3, 200, &x));
     EXPECT_EQ(x, 50);
-    EXPECT_FALSE(document.columnOf(100 * 512, 200, &x)); // the leftmost column itself
+    // The leftmost column is on screen too: a caret at the start of the view must show.
+    EXPECT_TRUE(document.columnOf(100 * 512, 200, &x));
+    EXPECT_EQ(x, 0);
+    EXPECT_FALSE(document.columnOf(99 * 512 + 511, 200, &x));
     EXPECT_TRUE(document.columnOf(101 * 512, 200, &x));
     EXPECT_TRUE(document.columnOf(298 * 512, 200, &x));
     EXPECT_FALSE(document.columnOf(299 * 512, 200, &x));
