@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace sonavell {
 
 PeakWriter::PeakWriter(QIODevice &out, int bufferBytes)
@@ -33,7 +35,7 @@ QString pathFor(const QString &wavePath)
     return wavePath.left(std::max<qsizetype>(0, wavePath.size() - 3)) + QStringLiteral("mmp");
 }
 
-bool build(const QString &wavePath, const QString &peakPath, bool mono)
+bool build(const QString &wavePath, const QString &peakPath, bool mono, qint64 dataStart, qint64 dataBytes)
 {
     QFile wave(wavePath);
     if (!wave.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -42,16 +44,18 @@ bool build(const QString &wavePath, const QString &peakPath, bool mono)
     if (!peaks.open(QIODevice::WriteOnly))
         return false;
     PeakWriter writer(peaks);
-    if (wave.size() > kWaveDataStart && wave.seek(kWaveDataStart)) {
+    qint64 left = dataBytes < 0 ? wave.size() - dataStart : std::min(dataBytes, wave.size() - dataStart);
+    if (left > 0 && wave.seek(dataStart)) {
         // kReadBlockBytes is a whole number of entries' spans, so each block starts a new span.
         static_assert(kReadBlockBytes % (kGroupBytes * kGroupsPerEntry) == 0);
         std::vector<std::uint8_t> block(kReadBlockBytes);
         constexpr qint64 kSpan = kGroupBytes * kGroupsPerEntry;
         std::uint8_t monoEntry[kGroupBytes];
         for (;;) {
-            const qint64 got = wave.read(reinterpret_cast<char *>(block.data()), kReadBlockBytes);
+            const qint64 got = wave.read(reinterpret_cast<char *>(block.data()), std::min<qint64>(kReadBlockBytes, left));
             if (got < 0)
                 return false;
+            left -= got;
             for (qint64 at = kSpan - kGroupBytes; at + kGroupBytes <= got; at += kSpan) {
                 const std::uint8_t *group = block.data() + at;
                 if (mono) {
@@ -62,7 +66,7 @@ bool build(const QString &wavePath, const QString &peakPath, bool mono)
                     writer.add(group);
                 }
             }
-            if (got < kReadBlockBytes)
+            if (got < kReadBlockBytes || left <= 0)
                 break;
         }
     }

@@ -9,15 +9,15 @@ class QIODevice;
 
 namespace sonavell {
 
-// The peak file beside a WAV file: a flat run of 4-byte entries, no header. Reading the WAV as
-// 4-byte groups from byte 40, every 128th group (127, 255, ...) gives one entry: the group
+// The peak file beside a WAV file: a flat run of 4-byte entries, no header. Reading the WAV's
+// samples as 4-byte groups from the start of its data, every 128th group (127, 255, ...) gives one entry: the group
 // itself for stereo files, its first 16-bit word twice for mono files. An entry thus spans 128
 // frames of 16-bit stereo, 256 of 16-bit mono or 8-bit stereo, 512 of 8-bit mono.
 namespace peakfile {
 
 constexpr int kGroupBytes = 4;
 constexpr int kGroupsPerEntry = 128;
-constexpr qint64 kWaveDataStart = 40; // the view counts everything after a canonical header as audio
+constexpr qint64 kWaveDataStart = 40; // right after a canonical header, for files without a data chunk
 constexpr int kReadBlockBytes = 512000;
 constexpr int kWriterBufferBytes = 256000;
 
@@ -27,7 +27,9 @@ QString pathFor(const QString &wavePath);
 // Writes the peak file for wavePath (replacing any old one through a temporary file, so an
 // interrupted build never leaves a file that looks current). False when the WAV cannot be read
 // or the peak file cannot be written.
-bool build(const QString &wavePath, const QString &peakPath, bool mono);
+// The samples are the dataBytes bytes from dataStart (-1: to the end of the file).
+bool build(const QString &wavePath, const QString &peakPath, bool mono, qint64 dataStart = kWaveDataStart,
+           qint64 dataBytes = -1);
 
 } // namespace peakfile
 

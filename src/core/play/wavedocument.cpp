@@ -99,6 +99,37 @@ void appendPoints(const std::vector<std::uint16_t> &peaks, std::size_t columns, 
 
 } // namespace
 
+namespace {
+
+// Where the samples start and how many bytes they take: the "data" chunk when the chunks lead
+// to one (a WAV with a "fact" or "LIST" chunk has more than 40 header bytes, which would
+// otherwise be drawn and cut as audio), else everything after a canonical 40-byte header.
+qint64 findData(QFile &file, qint64 *dataBytes)
+{
+    const qint64 size = file.size();
+    const QByteArray riff = file.read(12);
+    if (riff.size() == 12 && riff.startsWith("RIFF") && riff.mid(8, 4) == "WAVE") {
+        for (qint64 at = 12; at + 8 <= size;) {
+            if (!file.seek(at))
+                break;
+            const QByteArray head = file.read(8);
+            if (head.size() < 8)
+                break;
+            const qint64 length = readWord(reinterpret_cast<const unsigned char *>(head.constData()) + 4)
+                                  | (qint64(readWord(reinterpret_cast<const unsigned char *>(head.constData()) + 6)) << 16);
+            if (head.startsWith("data")) {
+                *dataBytes = std::min(length, size - at - 8);
+                return at + 8;
+            }
+            at += 8 + length + (length & 1);
+        }
+    }
+    *dataBytes = std::max<qint64>(0, size - WaveDocument::kHeaderBytes);
+    return WaveDocument::kHeaderBytes;
+}
+
+} // namespace
+
 bool WaveDocument::load(const QString &path)
 {
     clear();
@@ -113,7 +144,8 @@ bool WaveDocument::load(const QString &path)
     m_sampleRate = static_cast<int>(readWord(header + 24) | (static_cast<unsigned>(readWord(header + 26)) << 16));
     m_bitsPerSample = readWord(header + 34);
     m_frameBytes = m_channels * (m_bitsPerSample / 8);
-    m_dataBytes = file.size() - kHeaderBytes;
+    file.seek(0);
+    m_dataStart = findData(file, &m_dataBytes);
     file.close();
     m_path = path;
     m_loaded = true;
@@ -122,7 +154,7 @@ bool WaveDocument::load(const QString &path)
     const QFileInfo peakInfo(peaks);
     const QFileInfo waveInfo(path);
     if (!peakInfo.exists() || peakInfo.lastModified() <= waveInfo.lastModified())
-        peakfile::build(path, peaks, m_channels == 1);
+        peakfile::build(path, peaks, m_channels == 1, m_dataStart, m_dataBytes);
     m_zoom = m_maxZoom = initialZoom(QFileInfo(peaks).size());
     return true;
 }
@@ -133,6 +165,7 @@ void WaveDocument::clear()
     m_loaded = false;
     m_channels = m_sampleRate = m_bitsPerSample = m_frameBytes = 0;
     m_dataBytes = 0;
+    m_dataStart = kHeaderBytes;
     m_zoom = m_maxZoom = kMinZoom;
     m_cachedZoom = 0;
     m_cachedBands.clear();

@@ -23,9 +23,9 @@ struct WaveBand
 // this computes; every position here is in sample frames or pixel columns, the byte offsets
 // handed to the editor are frames × frameBytes.
 //
-// The WAV is read as a canonical 40-byte header followed by sample frames (chunks are not
-// walked), so for files with a longer header the first bytes of "audio" are header bytes and
-// byte offsets run that far ahead of the data chunk; the editor passes them on unchanged.
+// The format is read where a canonical header has it; the samples are the "data" chunk's
+// (everything after 40 bytes when no data chunk is found), so byte offsets count from the
+// start of the data.
 //
 // Used on the view's thread only.
 class WaveDocument
@@ -128,6 +128,7 @@ private:
     int m_bitsPerSample = 0;
     int m_frameBytes = 0;
     qint64 m_dataBytes = 0;
+    qint64 m_dataStart = kHeaderBytes; // file offset of the first sample
 
     int m_zoom = kMinZoom;
     int m_maxZoom = kMinZoom;
