@@ -250,25 +250,15 @@ void MediaWindowPlayer::togglePause()
 
 void MediaWindowPlayer::seekStart()
 {
-    Notice notice;
-    {
-        std::lock_guard command(m_commandMutex);
-        if (!isOpen())
-            return;
-        const MediaMode before = mode();
-        halt();
-        {
-            std::lock_guard lock(m_mutex);
-            m_baseSample = 0;
-            m_atEnd = false;
-            m_mode = MediaMode::Stopped;
-        }
-        notice = modeChange(before);
-    }
-    notify(notice);
+    stopAt(0, false);
 }
 
 void MediaWindowPlayer::seekEnd()
+{
+    stopAt(m_table.totalSamples(), true);
+}
+
+void MediaWindowPlayer::stopAt(qint64 sample, bool atEnd)
 {
     Notice notice;
     {
@@ -279,8 +269,8 @@ void MediaWindowPlayer::seekEnd()
         halt();
         {
             std::lock_guard lock(m_mutex);
-            m_baseSample = m_table.totalSamples();
-            m_atEnd = true;
+            m_baseSample = sample;
+            m_atEnd = atEnd;
             m_mode = MediaMode::Stopped;
         }
         notice = modeChange(before);

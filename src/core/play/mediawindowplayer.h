@@ -97,6 +97,8 @@ private:
     // Stops the device and forgets its queue; returns the sample it had reached.
     qint64 halt();
     void startPlayback(qint64 sample);
+    // Start and End: stopped at that sample.
+    void stopAt(qint64 sample, bool atEnd);
     void resume();
     // Under m_mutex.
     void refill();
