@@ -9,6 +9,24 @@
 namespace sonavell {
 namespace {
 
+// An element's volume range; levels are unsigned here, so a range below zero is shifted up by
+// its minimum.
+struct ElementRange
+{
+    long minimum = 0;
+    long maximum = 0;
+    long shift = 0;
+};
+
+ElementRange elementRange(snd_mixer_elem_t *elem, bool capture)
+{
+    ElementRange range;
+    capture ? snd_mixer_selem_get_capture_volume_range(elem, &range.minimum, &range.maximum)
+            : snd_mixer_selem_get_playback_volume_range(elem, &range.minimum, &range.maximum);
+    range.shift = range.minimum < 0 ? -range.minimum : 0;
+    return range;
+}
+
 constexpr snd_mixer_selem_channel_id_t kFirstChannel = SND_MIXER_SCHN_FRONT_LEFT;
 
 // The element's channels of one direction, in ALSA's channel order.
@@ -179,15 +197,10 @@ std::optional<MixerVolume> AlsaMixer::volume(int line)
 bool AlsaMixer::readVolume(int line, std::span<std::uint32_t> values)
 {
     snd_mixer_elem_t *elem = m_state ? m_state->line(line) : nullptr;
-    const std::optional<MixerVolume> range = volume(line);
-    if (!elem || !range || values.empty())
+    if (!elem || !volume(line) || values.empty())
         return false;
     const bool capture = line != kOutputLine;
-    long minimum = 0;
-    long maximum = 0;
-    capture ? snd_mixer_selem_get_capture_volume_range(elem, &minimum, &maximum)
-            : snd_mixer_selem_get_playback_volume_range(elem, &minimum, &maximum);
-    const long shift = minimum < 0 ? -minimum : 0;
+    const ElementRange range = elementRange(elem, capture);
     const auto channels = channelsOf(elem, capture);
     for (size_t i = 0; i < values.size(); ++i) {
         long value = 0;
@@ -196,7 +209,7 @@ bool AlsaMixer::readVolume(int line, std::span<std::uint32_t> values)
                                   : snd_mixer_selem_get_playback_volume(elem, channel, &value);
         if (error < 0)
             return false;
-        values[i] = static_cast<std::uint32_t>(value + shift);
+        values[i] = static_cast<std::uint32_t>(value + range.shift);
     }
     return true;
 }
@@ -204,16 +217,13 @@ bool AlsaMixer::readVolume(int line, std::span<std::uint32_t> values)
 bool AlsaMixer::writeVolume(int line, std::span<const std::uint32_t> values)
 {
     snd_mixer_elem_t *elem = m_state ? m_state->line(line) : nullptr;
-    const std::optional<MixerVolume> range = volume(line);
-    if (!elem || !range || values.empty())
+    if (!elem || !volume(line) || values.empty())
         return false;
     const bool capture = line != kOutputLine;
-    long minimum = 0;
-    long maximum = 0;
-    capture ? snd_mixer_selem_get_capture_volume_range(elem, &minimum, &maximum)
-            : snd_mixer_selem_get_playback_volume_range(elem, &minimum, &maximum);
-    const long shift = minimum < 0 ? -minimum : 0;
-    auto level = [&](std::uint32_t value) { return std::clamp(static_cast<long>(value) - shift, minimum, maximum); };
+    const ElementRange range = elementRange(elem, capture);
+    auto level = [&range](std::uint32_t value) {
+        return std::clamp(static_cast<long>(value) - range.shift, range.minimum, range.maximum);
+    };
     if (values.size() == 1) {
         return (capture ? snd_mixer_selem_set_capture_volume_all(elem, level(values[0]))
                         : snd_mixer_selem_set_playback_volume_all(elem, level(values[0]))) >= 0;
