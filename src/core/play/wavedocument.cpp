@@ -97,10 +97,6 @@ void appendPoints(const std::vector<std::uint16_t> &peaks, std::size_t columns, 
     }
 }
 
-} // namespace
-
-namespace {
-
 // Where the samples start and how many bytes they take: the "data" chunk when the chunks lead
 // to one (a WAV with a "fact" or "LIST" chunk has more than 40 header bytes, which would
 // otherwise be drawn and cut as audio), else everything after a canonical 40-byte header.
@@ -112,12 +108,11 @@ qint64 findData(QFile &file, qint64 *dataBytes)
         for (qint64 at = 12; at + 8 <= size;) {
             if (!file.seek(at))
                 break;
-            const QByteArray head = file.read(8);
-            if (head.size() < 8)
+            unsigned char head[8] = {};
+            if (file.read(reinterpret_cast<char *>(head), sizeof head) != qint64(sizeof head))
                 break;
-            const qint64 length = readWord(reinterpret_cast<const unsigned char *>(head.constData()) + 4)
-                                  | (qint64(readWord(reinterpret_cast<const unsigned char *>(head.constData()) + 6)) << 16);
-            if (head.startsWith("data")) {
+            const qint64 length = readWord(head + 4) | (qint64(readWord(head + 6)) << 16);
+            if (std::memcmp(head, "data", 4) == 0) {
                 *dataBytes = std::min(length, size - at - 8);
                 return at + 8;
             }
