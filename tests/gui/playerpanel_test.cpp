@@ -6,8 +6,6 @@
 #include "mp3files.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
-#include "play/mp3frametable.h"
-#include "play/mp3streamdecoder.h"
 #include "settings/recordersettings.h"
 #include "testsupport.h"
 
@@ -29,19 +27,6 @@ namespace sonavell {
 namespace {
 
 constexpr int kRate = 44100;
-
-QByteArray decodeWhole(const QString &path)
-{
-    Mp3FrameTable table;
-    table.build(path);
-    Mp3StreamDecoder decoder(table);
-    decoder.open(path);
-    QByteArray pcm;
-    QByteArray block(8192, '\0');
-    while (const std::uint32_t got = decoder.read(reinterpret_cast<std::uint8_t *>(block.data()), 8192))
-        pcm += block.left(got);
-    return pcm;
-}
 
 struct TagBytes
 {
@@ -515,7 +500,7 @@ TEST_P(PlayerPanelLoop, TheEndReplaysOnlyWithTheLoopOption)
 {
     const bool loop = GetParam();
     settings().setPlayLoop(loop);
-    const QByteArray whole = decodeWhole(m_untagged);
+    const QByteArray whole = test::decodeForPlayback(m_untagged);
     ASSERT_GT(whole.size(), kRate * 4 / 2);
     select(m_untagged);
     auto *play = child<QPushButton>("playerPlayButton");
@@ -580,7 +565,7 @@ TEST_F(PlayerPanelTest, WithoutAnOutputLineVolumeScalesThePlayer)
     auto *volume = child<QSlider>("volumeSlider");
     EXPECT_EQ(volume->value(), volume->maximum());
     volume->setValue(volume->maximum() / 2);
-    const QByteArray whole = decodeWhole(m_untagged);
+    const QByteArray whole = test::decodeForPlayback(m_untagged);
     select(m_untagged);
     child<QPushButton>("playerPlayButton")->click();
     ASSERT_TRUE(processUntil([&] { return child<QPushButton>("playerPlayButton")->isEnabled(); }));

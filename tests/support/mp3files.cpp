@@ -1,6 +1,8 @@
 #include "mp3files.h"
 
 #include "encode/mp3encoder.h"
+#include "play/mp3frametable.h"
+#include "play/mp3streamdecoder.h"
 #include "testsupport.h"
 
 #include <cmath>
@@ -34,6 +36,19 @@ bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels,
 bool makeToneMp3(const QString &path, double seconds, int rate, int channels, int kbps, int amplitude)
 {
     return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
+}
+
+QByteArray decodeForPlayback(const QString &path)
+{
+    Mp3FrameTable table;
+    table.build(path);
+    Mp3StreamDecoder decoder(table);
+    decoder.open(path);
+    QByteArray pcm;
+    QByteArray block(8192, '\0');
+    while (const std::uint32_t got = decoder.read(reinterpret_cast<std::uint8_t *>(block.data()), 8192))
+        pcm += block.left(got);
+    return pcm;
 }
 
 QByteArray tinyMp3Frame()

@@ -17,6 +17,9 @@ bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels,
 bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
                  int amplitude = 8000);
 
+// The whole file's PCM as the players' streaming decoder gives it.
+QByteArray decodeForPlayback(const QString &path);
+
 // One 72-byte frame of 8 kHz mono at 8 kbit/s (576 samples, 72 ms) from our encoder: enough for
 // the file list to accept a file.
 QByteArray tinyMp3Frame();

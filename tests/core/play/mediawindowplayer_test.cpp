@@ -1,6 +1,4 @@
 #include "play/mediawindowplayer.h"
-#include "play/mp3frametable.h"
-#include "play/mp3streamdecoder.h"
 
 #include "mp3/medialength.h"
 #include "playtesting.h"
@@ -67,19 +65,6 @@ private:
     std::condition_variable m_changed;
 };
 
-QByteArray decodeWhole(const QString &path)
-{
-    Mp3FrameTable table;
-    table.build(path);
-    Mp3StreamDecoder decoder(table);
-    decoder.open(path);
-    QByteArray pcm;
-    QByteArray block(8192, '\0');
-    while (const std::uint32_t got = decoder.read(reinterpret_cast<std::uint8_t *>(block.data()), 8192))
-        pcm += block.left(got);
-    return pcm;
-}
-
 class MediaPlayer : public testing::Test
 {
 protected:
@@ -87,7 +72,7 @@ protected:
     {
         path = folder.file(QStringLiteral("song.mp3"));
         ASSERT_TRUE(makeMp3(path, sweepPcm(44100, 2, 3.0), 44100, 2, 128));
-        whole = decodeWhole(path);
+        whole = test::decodeForPlayback(path);
         ASSERT_GT(whole.size(), 3 * 44100 * 4);
         player.setPath(path);
         player.setOwner(&owner);
@@ -317,7 +302,7 @@ TEST(MediaPlayerFiles, MonoPlaysMono)
     ASSERT_TRUE(player.play());
     owner.waitForMode(MediaMode::Stopped);
     EXPECT_EQ(output.openedFormat(), pcmFormat(22050, 1));
-    EXPECT_TRUE(output.played() == decodeWhole(path));
+    EXPECT_TRUE(output.played() == test::decodeForPlayback(path));
 }
 
 } // namespace
