@@ -15,8 +15,11 @@ all: build
 deps:
 	@tools/install-deps.sh
 
+# Ninja when installed; a folder configured before keeps its generator.
+GENERATOR := $(if $(wildcard $(BUILD_DIR)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
+
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DSANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) -DWITH_GUI=ON
+	cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DSANITIZE=$(if $(filter 1,$(SANITIZE)),ON,OFF) -DWITH_GUI=ON -DWARNINGS_AS_ERRORS=ON
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)

@@ -3,7 +3,7 @@
 // `arecord | lame -r`, and prints the CPU seconds per minute of audio side by side.
 #include "benchsupport.h"
 #include "platform/alsaaudioinput.h"
-#include "record/captureengine.h"
+#include "core/record/captureengine.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -2,12 +2,12 @@
 // printed beside `lame --mp3input` doing the same re-encoding work (and mp3splt or ffmpeg for
 // the cuts when they are installed). Prints results only; no target is checked.
 #include "benchsupport.h"
-#include "mp3/framereader.h"
-#include "mp3/framewalker.h"
-#include "process/joinjob.h"
-#include "process/splitjob.h"
-#include "process/trimjob.h"
-#include "settings/recordersettings.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framewalker.h"
+#include "core/process/joinjob.h"
+#include "core/process/splitjob.h"
+#include "core/process/trimjob.h"
+#include "core/settings/recordersettings.h"
 
 #include <QByteArray>
 #include <QFile>

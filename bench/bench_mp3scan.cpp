@@ -1,9 +1,9 @@
 // The MP3 file model's speed from the page cache: scanning 1,000 files with their playing time
 // (from the Info tag, and by walking every frame where there is none), and a lossless copy of
 // a 60-minute file. Aims: the scan of tagged files under 1 s, the walk and the copy at 1 GB/s.
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
-#include "mp3/mpegheader.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
+#include "core/mp3/mpegheader.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -2,13 +2,13 @@
 // WAV (aim: 1 GB/s or more), rebuilding the waveform's point caches after each zoom step for
 // that file (aim: under 10 ms of thread CPU time), and the media player's seek in a 60-minute
 // MP3 once it is open (aim: under 5 ms). Prints results only.
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 #include "platform/fakeaudiooutput.h"
-#include "play/mediawindowplayer.h"
-#include "play/mp3frametable.h"
-#include "play/peakfile.h"
-#include "play/wavedocument.h"
-#include "process/wavefile.h"
+#include "core/play/mediawindowplayer.h"
+#include "core/play/mp3frametable.h"
+#include "core/play/peakfile.h"
+#include "core/play/wavedocument.h"
+#include "core/process/wavefile.h"
 
 #include <QByteArray>
 #include <QFile>

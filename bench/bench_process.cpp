@@ -2,11 +2,11 @@
 // the file operations do, beside `lame --mp3input -b 64` and `madplay -o wave:` on the same
 // file, and prints the peak memory against the input's size.
 #include "benchsupport.h"
-#include "process/batchjob.h"
-#include "process/decoder.h"
-#include "process/mp3towavjob.h"
-#include "process/reencode.h"
-#include "settings/recordersettings.h"
+#include "core/process/batchjob.h"
+#include "core/process/decoder.h"
+#include "core/process/mp3towavjob.h"
+#include "core/process/reencode.h"
+#include "core/settings/recordersettings.h"
 
 #include <QFile>
 #include <QStandardPaths>

@@ -4,7 +4,7 @@
 // the figure to compare, since the machine may be busy and wall time would mostly measure the
 // neighbours.
 
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 
 #include <QByteArray>
 #include <QProcess>

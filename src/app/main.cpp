@@ -1,9 +1,9 @@
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 #include "platform/alsaaudioinput.h"
 #include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
-#include "settings/recordersettings.h"
-#include "skin/appicons.h"
+#include "core/settings/recordersettings.h"
+#include "gui/skin/appicons.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -3,7 +3,7 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "mp3/id3v1tag.h"
+#include "core/mp3/id3v1tag.h"
 
 #include <cstdio>
 

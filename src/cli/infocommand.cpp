@@ -3,8 +3,8 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
 #include "cli/jobrunner.h"
 
 #include "cli/clicommand.h"
-#include "mp3/mp3fileinfo.h"
-#include "process/batchjob.h"
-#include "process/decoder.h"
-#include "settings/recordersettings.h"
+#include "core/mp3/mp3fileinfo.h"
+#include "core/process/batchjob.h"
+#include "core/process/decoder.h"
+#include "core/settings/recordersettings.h"
 
 #include <QFile>
 

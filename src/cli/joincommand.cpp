@@ -3,8 +3,8 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/joinjob.h"
-#include "settings/recordersettings.h"
+#include "core/process/joinjob.h"
+#include "core/settings/recordersettings.h"
 
 #include <algorithm>
 

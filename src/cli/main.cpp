@@ -1,5 +1,5 @@
 #include "cli/clicommand.h"
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <QCoreApplication>
 #include <QStringList>

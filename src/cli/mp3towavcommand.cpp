@@ -2,9 +2,9 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
-#include "files/filemove.h"
+#include "core/files/filemove.h"
 
-#include "process/mp3towavjob.h"
+#include "core/process/mp3towavjob.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -3,11 +3,11 @@
 
 #include "cli/clicommand.h"
 
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 #include "platform/alsaaudioinput.h"
-#include "record/captureengine.h"
-#include "record/silencedetector.h"
-#include "settings/recordersettings.h"
+#include "core/record/captureengine.h"
+#include "core/record/silencedetector.h"
+#include "core/settings/recordersettings.h"
 
 #include <QFile>
 

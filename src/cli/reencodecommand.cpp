@@ -4,7 +4,7 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/reencodejob.h"
+#include "core/process/reencodejob.h"
 
 namespace sonavell::cli {
 namespace {

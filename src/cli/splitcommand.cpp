@@ -3,7 +3,7 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/splitjob.h"
+#include "core/process/splitjob.h"
 
 namespace sonavell::cli {
 namespace {

@@ -3,8 +3,8 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "mp3/id3v1tag.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <algorithm>
 #include <optional>

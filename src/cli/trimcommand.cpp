@@ -4,8 +4,8 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "process/trimjob.h"
-#include "settings/recordersettings.h"
+#include "core/process/trimjob.h"
+#include "core/settings/recordersettings.h"
 
 namespace sonavell::cli {
 namespace {

@@ -3,11 +3,11 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
-#include "files/filemove.h"
+#include "core/files/filemove.h"
 
-#include "process/wavefile.h"
-#include "process/wavtomp3job.h"
-#include "settings/recordersettings.h"
+#include "core/process/wavefile.h"
+#include "core/process/wavtomp3job.h"
+#include "core/settings/recordersettings.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audioinput.h"
+#include "core/audio/audioinput.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audiooutput.h"
+#include "core/audio/audiooutput.h"
 
 #include <QByteArray>
 

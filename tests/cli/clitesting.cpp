@@ -1,6 +1,6 @@
 #include "clitesting.h"
 
-#include "process/wavefile.h"
+#include "core/process/wavefile.h"
 
 #include <QProcessEnvironment>
 

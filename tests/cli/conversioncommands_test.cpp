@@ -1,7 +1,7 @@
 #include "clitesting.h"
 
 #include "decodedmp3.h"
-#include "process/wavefile.h"
+#include "core/process/wavefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "clitesting.h"
 
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
 
 namespace sonavell {
 namespace {

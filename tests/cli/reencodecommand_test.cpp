@@ -1,7 +1,7 @@
 #include "clitesting.h"
 
 #include "decodedmp3.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <QFile>
 

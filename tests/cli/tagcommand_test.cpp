@@ -1,7 +1,7 @@
 #include "clitesting.h"
 
-#include "mp3/id3v1tag.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <QFile>
 #include <QRegularExpression>

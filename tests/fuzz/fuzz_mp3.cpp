@@ -5,10 +5,10 @@
 //   make fuzz && mkdir -p build-fuzz/corpus
 //   build-fuzz/tests/fuzz/fuzz_mp3 -max_total_time=600 -dict=tests/fuzz/mp3.dict build-fuzz/corpus
 
-#include "mp3/framesync.h"
-#include "mp3/id3v1tag.h"
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/framesync.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "skin/appicons.h"
+#include "gui/skin/appicons.h"
 
 #include <QFile>
 #include <QFileInfo>

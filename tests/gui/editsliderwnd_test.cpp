@@ -1,8 +1,8 @@
-#include "ui/editctrl.h"
-#include "ui/editpopupbutton.h"
-#include "ui/editsliderwnd.h"
-#include "ui/numberedit.h"
-#include "ui/sliderctrlbar.h"
+#include "gui/ui/editctrl.h"
+#include "gui/ui/editpopupbutton.h"
+#include "gui/ui/editsliderwnd.h"
+#include "gui/ui/numberedit.h"
+#include "gui/ui/sliderctrlbar.h"
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"

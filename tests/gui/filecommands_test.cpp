@@ -1,14 +1,14 @@
-#include "files/filecommands.h"
+#include "gui/files/filecommands.h"
 
 #include "../core/files/tinymp3.h"
 #include "dialogtesthelpers.h"
-#include "files/filelist.h"
-#include "files/playerdrivedialog.h"
-#include "files/playerorder.h"
-#include "files/playerprogresswindow.h"
-#include "files/removabledevices.h"
-#include "files/renamedialog.h"
-#include "files/replacedialog.h"
+#include "core/files/filelist.h"
+#include "gui/files/playerdrivedialog.h"
+#include "core/files/playerorder.h"
+#include "gui/files/playerprogresswindow.h"
+#include "gui/files/removabledevices.h"
+#include "gui/files/renamedialog.h"
+#include "gui/files/replacedialog.h"
 #include "testsupport.h"
 
 #include <QDialogButtonBox>

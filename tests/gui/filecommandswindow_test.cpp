@@ -1,12 +1,12 @@
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 
 #include "../core/files/tinymp3.h"
 #include "dialogtesthelpers.h"
-#include "files/filelist.h"
-#include "files/renamedialog.h"
+#include "core/files/filelist.h"
+#include "gui/files/renamedialog.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "ui/folderbrowser.h"
+#include "gui/ui/folderbrowser.h"
 
 #include "dialogtesthelpers.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
-#include "ui/editctrl.h"
-#include "ui/editpopupbutton.h"
-#include "ui/numberedit.h"
+#include "gui/ui/editctrl.h"
+#include "gui/ui/editpopupbutton.h"
+#include "gui/ui/numberedit.h"
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"

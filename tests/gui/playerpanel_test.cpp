@@ -1,12 +1,12 @@
-#include "play/playerpanel.h"
+#include "gui/play/playerpanel.h"
 
 #include "dialogtesthelpers.h"
-#include "files/filelist.h"
-#include "mp3/id3v1tag.h"
+#include "core/files/filelist.h"
+#include "core/mp3/id3v1tag.h"
 #include "mp3files.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 
 #include <QComboBox>

@@ -1,13 +1,13 @@
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 
 #include "dialogtesthelpers.h"
-#include "files/filelist.h"
+#include "core/files/filelist.h"
 #include "mp3files.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
-#include "play/playerpanel.h"
-#include "settings/recordersettings.h"
+#include "gui/play/playerpanel.h"
+#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 
 #include <QFrame>

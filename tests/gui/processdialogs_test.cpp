@@ -1,12 +1,12 @@
 #include "dialogtesthelpers.h"
-#include "process/bitratevolumedialog.h"
-#include "process/joindialog.h"
-#include "process/splitdialog.h"
-#include "process/trimdialog.h"
-#include "process/wavtomp3dialog.h"
-#include "settings/recordersettings.h"
+#include "gui/process/bitratevolumedialog.h"
+#include "gui/process/joindialog.h"
+#include "gui/process/splitdialog.h"
+#include "gui/process/trimdialog.h"
+#include "gui/process/wavtomp3dialog.h"
+#include "core/settings/recordersettings.h"
 #include "testsupport.h"
-#include "ui/editctrl.h"
+#include "gui/ui/editctrl.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
-#include "process/progressdialog.h"
+#include "gui/process/progressdialog.h"
 
 #include "../core/process/processtesting.h"
 #include "dialogtesthelpers.h"
-#include "process/batchjob.h"
-#include "process/decoder.h"
-#include "process/reencodejob.h"
-#include "process/splitjob.h"
+#include "core/process/batchjob.h"
+#include "core/process/decoder.h"
+#include "core/process/reencodejob.h"
+#include "core/process/splitjob.h"
 #include "testsupport.h"
 
 #include <QLayout>

@@ -1,12 +1,12 @@
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 
-#include "files/filelist.h"
-#include "files/filelistview.h"
+#include "core/files/filelist.h"
+#include "gui/files/filelistview.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
-#include "record/recordsourcegroup.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "gui/record/recordsourcegroup.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 #include "testsupport.h"
 
 #include <QAction>

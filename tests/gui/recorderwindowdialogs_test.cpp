@@ -1,15 +1,15 @@
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 
 #include "dialogtesthelpers.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
-#include "record/recordmixer.h"
-#include "record/recordsetupdialog.h"
-#include "record/recordsourcegroup.h"
-#include "record/silencedetectordialog.h"
-#include "record/timedrecordingdialog.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "core/record/recordmixer.h"
+#include "gui/record/recordsetupdialog.h"
+#include "gui/record/recordsourcegroup.h"
+#include "gui/record/silencedetectordialog.h"
+#include "gui/record/timedrecordingdialog.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 #include "testsupport.h"
 
 #include <QAction>

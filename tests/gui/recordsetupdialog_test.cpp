@@ -1,11 +1,11 @@
-#include "record/recordsetupdialog.h"
+#include "gui/record/recordsetupdialog.h"
 
 #include "dialogtesthelpers.h"
 #include "platform/fakeaudioinput.h"
-#include "record/recordmixer.h"
-#include "settings/recordersettings.h"
+#include "core/record/recordmixer.h"
+#include "core/settings/recordersettings.h"
 #include "testsupport.h"
-#include "ui/folderbrowser.h"
+#include "gui/ui/folderbrowser.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
-#include "record/silencedetectordialog.h"
+#include "gui/record/silencedetectordialog.h"
 
 #include "dialogtesthelpers.h"
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "skin/skinbutton.h"
+#include "gui/skin/skinbutton.h"
 
 #include <QPushButton>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
-#include "skin/appicons.h"
-#include "skin/skinimage.h"
+#include "gui/skin/appicons.h"
+#include "gui/skin/skinimage.h"
 
 #include <QtEndian>
 

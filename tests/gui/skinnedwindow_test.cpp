@@ -1,16 +1,16 @@
 // The recorder window in its skinned look: the flat menu bar's keyboard and mouse navigation, the
 // skins given to its controls, and pictures of it at normal and double density.
-#include "app/recorderwindow.h"
+#include "gui/app/recorderwindow.h"
 
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
-#include "record/recordsourcegroup.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
-#include "skin/menubar.h"
-#include "skin/skinbutton.h"
-#include "skin/skinslider.h"
-#include "skin/timedisplay.h"
+#include "gui/record/recordsourcegroup.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
+#include "gui/skin/menubar.h"
+#include "gui/skin/skinbutton.h"
+#include "gui/skin/skinslider.h"
+#include "gui/skin/timedisplay.h"
 #include "testsupport.h"
 
 #include <QAction>

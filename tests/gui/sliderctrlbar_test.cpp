@@ -1,5 +1,5 @@
-#include "ui/sliderbarpainter.h"
-#include "ui/sliderctrlbar.h"
+#include "gui/ui/sliderbarpainter.h"
+#include "gui/ui/sliderctrlbar.h"
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"

@@ -1,4 +1,4 @@
-#include "skin/timedisplay.h"
+#include "gui/skin/timedisplay.h"
 
 #include <gtest/gtest.h>
 

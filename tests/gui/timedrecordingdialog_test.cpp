@@ -1,7 +1,7 @@
-#include "record/timedrecordingdialog.h"
+#include "gui/record/timedrecordingdialog.h"
 
 #include "dialogtesthelpers.h"
-#include "record/timedrecording.h"
+#include "core/record/timedrecording.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

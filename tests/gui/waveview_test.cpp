@@ -1,7 +1,7 @@
-#include "edit/mmwaveeditxctrl.h"
+#include "gui/edit/mmwaveeditxctrl.h"
 
 #include "../core/play/playtesting.h"
-#include "process/wavefile.h"
+#include "core/process/wavefile.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>

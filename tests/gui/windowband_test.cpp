@@ -1,6 +1,6 @@
-#include "skin/menubar.h"
-#include "skin/timedisplay.h"
-#include "skin/windowband.h"
+#include "gui/skin/menubar.h"
+#include "gui/skin/timedisplay.h"
+#include "gui/skin/windowband.h"
 
 #include <QMainWindow>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 #include "platform/alsamixer.h"
-#include "record/recordmixer.h"
+#include "core/record/recordmixer.h"
 
 #include <gtest/gtest.h>
 

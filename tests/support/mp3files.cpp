@@ -1,8 +1,8 @@
 #include "mp3files.h"
 
-#include "encode/mp3encoder.h"
-#include "play/mp3frametable.h"
-#include "play/mp3streamdecoder.h"
+#include "core/encode/mp3encoder.h"
+#include "core/play/mp3frametable.h"
+#include "core/play/mp3streamdecoder.h"
 #include "testsupport.h"
 
 #include <cmath>

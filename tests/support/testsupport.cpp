@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "encode/encoderlibrary.h"
+#include "core/encode/encoderlibrary.h"
 
 #include <QFile>
 

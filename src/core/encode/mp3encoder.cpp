@@ -1,9 +1,9 @@
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 
-#include "encode/encoderlibrary.h"
-#include "record/bufferhandoff.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "core/encode/encoderlibrary.h"
+#include "core/record/bufferhandoff.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "files/filelist.h"
+#include "core/files/filelist.h"
 
-#include "mp3/mp3fileinfo.h"
-#include "settings/recordersettings.h"
+#include "core/mp3/mp3fileinfo.h"
+#include "core/settings/recordersettings.h"
 
 #include <QDir>
 #include <QFile>

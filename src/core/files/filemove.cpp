@@ -1,4 +1,4 @@
-#include "files/filemove.h"
+#include "core/files/filemove.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "files/playerorder.h"
+#include "core/files/playerorder.h"
 
-#include "files/filemove.h"
+#include "core/files/filemove.h"
 
 #include <QDir>
 #include <QFile>

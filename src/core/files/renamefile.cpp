@@ -1,6 +1,6 @@
-#include "files/renamefile.h"
+#include "core/files/renamefile.h"
 
-#include "files/replacejob.h"
+#include "core/files/replacejob.h"
 
 namespace sonavell {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/filelist.h"
+#include "core/files/filelist.h"
 
 namespace sonavell {
 

@@ -1,7 +1,7 @@
-#include "files/replacejob.h"
+#include "core/files/replacejob.h"
 
-#include "files/filelist.h"
-#include "files/filemove.h"
+#include "core/files/filelist.h"
+#include "core/files/filemove.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "mp3/framereader.h"
+#include "core/mp3/framereader.h"
 
 #include <QIODevice>
 

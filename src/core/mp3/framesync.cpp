@@ -1,7 +1,7 @@
-#include "mp3/framesync.h"
+#include "core/mp3/framesync.h"
 
-#include "mp3/framereader.h"
-#include "mp3/mpegheader.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/mpegheader.h"
 
 #include <QIODevice>
 

@@ -1,8 +1,8 @@
-#include "mp3/framewalker.h"
+#include "core/mp3/framewalker.h"
 
-#include "mp3/framereader.h"
-#include "mp3/framesync.h"
-#include "mp3/id3v1tag.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framesync.h"
+#include "core/mp3/id3v1tag.h"
 
 #include <cmath>
 #include <cstring>

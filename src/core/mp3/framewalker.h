@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mp3/mpegheader.h"
-#include "mp3/vbrheader.h"
+#include "core/mp3/mpegheader.h"
+#include "core/mp3/vbrheader.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "mp3/id3v1tag.h"
+#include "core/mp3/id3v1tag.h"
 
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include <QByteArray>
 

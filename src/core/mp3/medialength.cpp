@@ -1,7 +1,7 @@
-#include "mp3/medialength.h"
+#include "core/mp3/medialength.h"
 
-#include "mp3/framereader.h"
-#include "mp3/framewalker.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framewalker.h"
 
 #include <QFile>
 

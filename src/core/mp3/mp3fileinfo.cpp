@@ -1,10 +1,10 @@
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/mp3fileinfo.h"
 
-#include "mp3/framereader.h"
-#include "mp3/framesync.h"
-#include "mp3/framewalker.h"
-#include "mp3/id3v1tag.h"
-#include "mp3/medialength.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framesync.h"
+#include "core/mp3/framewalker.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/medialength.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mp3/mpegheader.h"
+#include "core/mp3/mpegheader.h"
 
 #include <QString>
 

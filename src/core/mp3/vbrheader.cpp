@@ -1,6 +1,6 @@
-#include "mp3/vbrheader.h"
+#include "core/mp3/vbrheader.h"
 
-#include "mp3/mpegheader.h"
+#include "core/mp3/mpegheader.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "play/mediawindowplayer.h"
+#include "core/play/mediawindowplayer.h"
 
 #include <QFileInfo>
 

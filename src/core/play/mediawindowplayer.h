@@ -1,9 +1,9 @@
 #pragma once
 
-#include "play/mp3frametable.h"
-#include "play/mp3streamdecoder.h"
-#include "play/playbackbuffers.h"
-#include "platform/audiooutput.h"
+#include "core/play/mp3frametable.h"
+#include "core/play/mp3streamdecoder.h"
+#include "core/play/playbackbuffers.h"
+#include "core/audio/audiooutput.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "play/mp3frametable.h"
+#include "core/play/mp3frametable.h"
 
-#include "mp3/framereader.h"
-#include "mp3/framewalker.h"
-#include "mp3/mpegheader.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framewalker.h"
+#include "core/mp3/mpegheader.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "play/mp3streamdecoder.h"
+#include "core/play/mp3streamdecoder.h"
 
-#include "process/decoder.h"
+#include "core/process/decoder.h"
 
 #include <mad.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "play/mp3frametable.h"
+#include "core/play/mp3frametable.h"
 
 #include <QFile>
 #include <QString>

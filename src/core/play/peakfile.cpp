@@ -1,4 +1,4 @@
-#include "play/peakfile.h"
+#include "core/play/peakfile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "play/playbackbuffers.h"
+#include "core/play/playbackbuffers.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,6 +1,6 @@
-#include "play/wavedocument.h"
+#include "core/play/wavedocument.h"
 
-#include "play/peakfile.h"
+#include "core/play/peakfile.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "play/waveoutplayer.h"
+#include "core/play/waveoutplayer.h"
 
-#include "process/wavefile.h"
+#include "core/process/wavefile.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "play/playbackbuffers.h"
-#include "platform/audiooutput.h"
+#include "core/play/playbackbuffers.h"
+#include "core/audio/audiooutput.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "process/batchjob.h"
+#include "core/process/batchjob.h"
 
 namespace sonavell {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "process/progresssink.h"
+#include "core/process/progresssink.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "process/decodecontext.h"
+#include "core/process/decodecontext.h"
 
-#include "process/batchjob.h"
-#include "mp3/medialength.h"
+#include "core/process/batchjob.h"
+#include "core/mp3/medialength.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "encode/mp3encoder.h"
-#include "process/decoder.h"
-#include "settings/waveformat.h"
+#include "core/encode/mp3encoder.h"
+#include "core/process/decoder.h"
+#include "core/settings/waveformat.h"
 
 #include <QByteArray>
 #include <QString>

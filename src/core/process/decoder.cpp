@@ -1,6 +1,6 @@
-#include "process/decoder.h"
+#include "core/process/decoder.h"
 
-#include "mp3/framesync.h"
+#include "core/mp3/framesync.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -1,9 +1,9 @@
-#include "process/inplacerewrite.h"
+#include "core/process/inplacerewrite.h"
 
-#include "encode/mp3encoder.h"
-#include "mp3/framesync.h"
-#include "process/batchjob.h"
-#include "process/decodecontext.h"
+#include "core/encode/mp3encoder.h"
+#include "core/mp3/framesync.h"
+#include "core/process/batchjob.h"
+#include "core/process/decodecontext.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "process/decoder.h"
-#include "process/replacementfile.h"
+#include "core/process/decoder.h"
+#include "core/process/replacementfile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "process/joinjob.h"
+#include "core/process/joinjob.h"
 
-#include "encode/mp3encoder.h"
-#include "mp3/medialength.h"
-#include "process/decodecontext.h"
-#include "process/joinconverter.h"
-#include "process/replacementfile.h"
-#include "settings/recordersettings.h"
+#include "core/encode/mp3encoder.h"
+#include "core/mp3/medialength.h"
+#include "core/process/decodecontext.h"
+#include "core/process/joinconverter.h"
+#include "core/process/replacementfile.h"
+#include "core/settings/recordersettings.h"
 
 #include <algorithm>
 

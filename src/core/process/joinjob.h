@@ -1,8 +1,8 @@
 #pragma once
 
-#include "process/batchjob.h"
-#include "process/decoder.h"
-#include "settings/waveformat.h"
+#include "core/process/batchjob.h"
+#include "core/process/decoder.h"
+#include "core/settings/waveformat.h"
 
 #include <memory>
 #include <vector>

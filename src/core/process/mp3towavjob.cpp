@@ -1,9 +1,9 @@
-#include "process/mp3towavjob.h"
+#include "core/process/mp3towavjob.h"
 
-#include "files/filemove.h"
-#include "mp3/medialength.h"
-#include "process/decodecontext.h"
-#include "process/wavefile.h"
+#include "core/files/filemove.h"
+#include "core/mp3/medialength.h"
+#include "core/process/decodecontext.h"
+#include "core/process/wavefile.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "process/batchjob.h"
+#include "core/process/batchjob.h"
 
 namespace sonavell {
 

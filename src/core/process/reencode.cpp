@@ -1,9 +1,9 @@
-#include "process/reencode.h"
+#include "core/process/reencode.h"
 
-#include "mp3/medialength.h"
-#include "process/batchjob.h"
-#include "process/decodecontext.h"
-#include "process/inplacerewrite.h"
+#include "core/mp3/medialength.h"
+#include "core/process/batchjob.h"
+#include "core/process/decodecontext.h"
+#include "core/process/inplacerewrite.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "process/reencodejob.h"
+#include "core/process/reencodejob.h"
 
-#include "process/reencode.h"
+#include "core/process/reencode.h"
 
 namespace sonavell {
 

@@ -1,6 +1,6 @@
-#include "process/replacementfile.h"
+#include "core/process/replacementfile.h"
 
-#include "files/filemove.h"
+#include "core/files/filemove.h"
 
 #include <QFile>
 #include <QFileInfo>

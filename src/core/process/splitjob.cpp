@@ -1,9 +1,9 @@
-#include "process/splitjob.h"
+#include "core/process/splitjob.h"
 
-#include "encode/mp3encoder.h"
-#include "mp3/medialength.h"
-#include "process/decodecontext.h"
-#include "process/replacementfile.h"
+#include "core/encode/mp3encoder.h"
+#include "core/mp3/medialength.h"
+#include "core/process/decodecontext.h"
+#include "core/process/replacementfile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "process/trimjob.h"
+#include "core/process/trimjob.h"
 
-#include "encode/mp3encoder.h"
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
-#include "process/decodecontext.h"
-#include "process/inplacerewrite.h"
+#include "core/encode/mp3encoder.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
+#include "core/process/decodecontext.h"
+#include "core/process/inplacerewrite.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
-#include "process/wavtomp3job.h"
+#include "core/process/wavtomp3job.h"
 
-#include "encode/mp3encoder.h"
-#include "files/filemove.h"
-#include "process/wavefile.h"
+#include "core/encode/mp3encoder.h"
+#include "core/files/filemove.h"
+#include "core/process/wavefile.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "record/bufferhandoff.h"
+#include "core/record/bufferhandoff.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "record/captureengine.h"
+#include "core/record/captureengine.h"
 
-#include "encode/mp3encoder.h"
-#include "settings/recordersettings.h"
+#include "core/encode/mp3encoder.h"
+#include "core/settings/recordersettings.h"
 
 #include <algorithm>
 #include <cstring>

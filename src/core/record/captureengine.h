@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/audioinput.h"
-#include "record/bufferhandoff.h"
-#include "settings/waveformat.h"
+#include "core/audio/audioinput.h"
+#include "core/record/bufferhandoff.h"
+#include "core/settings/waveformat.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "record/recordingcontrol.h"
+#include "core/record/recordingcontrol.h"
 
-#include "files/filelist.h"
-#include "record/recordinglistener.h"
-#include "settings/recordersettings.h"
+#include "core/files/filelist.h"
+#include "core/record/recordinglistener.h"
+#include "core/settings/recordersettings.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "record/captureengine.h"
-#include "settings/waveformat.h"
+#include "core/record/captureengine.h"
+#include "core/settings/waveformat.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "record/recordinglistener.h"
+#include "core/record/recordinglistener.h"
 
-#include "encode/mp3encoder.h"
-#include "record/recordingcontrol.h"
+#include "core/encode/mp3encoder.h"
+#include "core/record/recordingcontrol.h"
 
 namespace sonavell {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "record/captureengine.h"
-#include "record/silencedetector.h"
-#include "settings/waveformat.h"
+#include "core/record/captureengine.h"
+#include "core/record/silencedetector.h"
+#include "core/settings/waveformat.h"
 
 #include <atomic>
 #include <cstdint>

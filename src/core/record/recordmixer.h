@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/mixer.h"
+#include "core/audio/mixer.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "record/recordsourcepanel.h"
+#include "core/record/recordsourcepanel.h"
 
-#include "settings/silencetest.h"
+#include "core/settings/silencetest.h"
 
 #include <algorithm>
 

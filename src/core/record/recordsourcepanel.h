@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record/recordmixer.h"
+#include "core/record/recordmixer.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "record/silencedetector.h"
+#include "core/record/silencedetector.h"
 
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "record/timedrecording.h"
+#include "core/record/timedrecording.h"
 
-#include "record/recordingcontrol.h"
+#include "core/record/recordingcontrol.h"
 
 #include <cstdlib>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "settings/silencetest.h"
+#include "core/settings/silencetest.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <cstdlib>
 #include <cstring>

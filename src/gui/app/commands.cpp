@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "gui/app/commands.h"
 
 #include <array>
 

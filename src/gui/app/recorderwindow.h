@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/commands.h"
-#include "record/recordingcontrol.h"
-#include "skin/timedisplay.h"
+#include "gui/app/commands.h"
+#include "core/record/recordingcontrol.h"
+#include "gui/skin/timedisplay.h"
 
 #include <QMainWindow>
 

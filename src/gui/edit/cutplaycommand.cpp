@@ -1,7 +1,7 @@
-#include "edit/cutplaycommand.h"
+#include "gui/edit/cutplaycommand.h"
 
-#include "edit/cutplaydialog.h"
-#include "platform/audiooutput.h"
+#include "gui/edit/cutplaydialog.h"
+#include "core/audio/audiooutput.h"
 
 namespace sonavell {
 

@@ -1,6 +1,6 @@
-#include "edit/cutplayicons.h"
+#include "gui/edit/cutplayicons.h"
 
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 #include <QImage>
 #include <QPixmap>

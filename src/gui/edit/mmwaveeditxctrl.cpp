@@ -1,4 +1,4 @@
-#include "edit/mmwaveeditxctrl.h"
+#include "gui/edit/mmwaveeditxctrl.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

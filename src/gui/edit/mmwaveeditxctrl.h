@@ -1,6 +1,6 @@
 #pragma once
 
-#include "play/wavedocument.h"
+#include "core/play/wavedocument.h"
 
 #include <QBasicTimer>
 #include <QColor>

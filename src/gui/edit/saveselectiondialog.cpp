@@ -1,6 +1,6 @@
-#include "edit/saveselectiondialog.h"
+#include "gui/edit/saveselectiondialog.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 #include "ui_saveselectionpanel.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/commands.h"
+#include "gui/app/commands.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "files/filelistview.h"
+#include "gui/files/filelistview.h"
 
-#include "files/filelist.h"
+#include "core/files/filelist.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>

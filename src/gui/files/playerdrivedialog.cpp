@@ -1,4 +1,4 @@
-#include "files/playerdrivedialog.h"
+#include "gui/files/playerdrivedialog.h"
 
 #include "ui_playerdrivedialog.h"
 

@@ -1,4 +1,4 @@
-#include "files/playerprogresswindow.h"
+#include "gui/files/playerprogresswindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

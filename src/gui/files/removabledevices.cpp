@@ -1,6 +1,6 @@
-#include "files/removabledevices.h"
+#include "gui/files/removabledevices.h"
 
-#include "files/playervolumes.h"
+#include "core/files/playervolumes.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "files/renamedialog.h"
+#include "gui/files/renamedialog.h"
 
 #include "ui_renamedialog.h"
 

@@ -1,4 +1,4 @@
-#include "files/replacedialog.h"
+#include "gui/files/replacedialog.h"
 
 #include "ui_replacedialog.h"
 

@@ -1,4 +1,4 @@
-#include "play/playernotices.h"
+#include "gui/play/playernotices.h"
 
 namespace sonavell {
 

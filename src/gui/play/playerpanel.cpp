@@ -1,13 +1,13 @@
-#include "play/playerpanel.h"
+#include "gui/play/playerpanel.h"
 
-#include "files/filelist.h"
-#include "mp3/id3v1tag.h"
-#include "mp3/mp3fileinfo.h"
-#include "play/playernotices.h"
-#include "play/playerpanellook.h"
-#include "play/tagfieldcheck.h"
-#include "record/recordmixer.h"
-#include "settings/recordersettings.h"
+#include "core/files/filelist.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/mp3fileinfo.h"
+#include "gui/play/playernotices.h"
+#include "gui/play/playerpanellook.h"
+#include "gui/play/tagfieldcheck.h"
+#include "core/record/recordmixer.h"
+#include "core/settings/recordersettings.h"
 #include "ui_playerpanel.h"
 
 #include <QFileInfo>

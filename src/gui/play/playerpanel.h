@@ -1,6 +1,6 @@
 #pragma once
 
-#include "play/mediawindowplayer.h"
+#include "core/play/mediawindowplayer.h"
 
 #include <QString>
 #include <QWidget>

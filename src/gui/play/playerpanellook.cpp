@@ -1,4 +1,4 @@
-#include "play/playerpanellook.h"
+#include "gui/play/playerpanellook.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "play/tagfieldcheck.h"
+#include "gui/play/tagfieldcheck.h"
 
 #include <QStringList>
 

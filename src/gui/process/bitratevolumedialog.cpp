@@ -1,8 +1,8 @@
-#include "process/bitratevolumedialog.h"
+#include "gui/process/bitratevolumedialog.h"
 
-#include "process/datarate.h"
-#include "process/volumefield.h"
-#include "ui/editctrl.h"
+#include "gui/process/datarate.h"
+#include "gui/process/volumefield.h"
+#include "gui/ui/editctrl.h"
 #include "ui_bitratevolumedialog.h"
 
 namespace sonavell {

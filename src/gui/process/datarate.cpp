@@ -1,7 +1,7 @@
-#include "process/datarate.h"
+#include "gui/process/datarate.h"
 
-#include "process/decoder.h"
-#include "settings/recordersettings.h"
+#include "core/process/decoder.h"
+#include "core/settings/recordersettings.h"
 
 #include <QComboBox>
 

@@ -1,6 +1,6 @@
-#include "process/filechooser.h"
+#include "gui/process/filechooser.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include <QDir>
 #include <QFileDialog>

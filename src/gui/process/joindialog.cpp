@@ -1,8 +1,8 @@
-#include "process/joindialog.h"
+#include "gui/process/joindialog.h"
 
-#include "process/datarate.h"
-#include "process/filechooser.h"
-#include "process/processfilters.h"
+#include "gui/process/datarate.h"
+#include "gui/process/filechooser.h"
+#include "gui/process/processfilters.h"
 #include "ui_joindialog.h"
 
 namespace sonavell {

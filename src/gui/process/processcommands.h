@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/commands.h"
+#include "gui/app/commands.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
-#include "process/progressdialog.h"
+#include "gui/process/progressdialog.h"
 
-#include "process/batchjob.h"
-#include "process/progresssink.h"
+#include "core/process/batchjob.h"
+#include "core/process/progresssink.h"
 #include "ui_progressdialog.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "process/splitdialog.h"
+#include "gui/process/splitdialog.h"
 
-#include "process/volumefield.h"
-#include "ui/editctrl.h"
+#include "gui/process/volumefield.h"
+#include "gui/ui/editctrl.h"
 #include "ui_splitdialog.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "process/trimdialog.h"
+#include "gui/process/trimdialog.h"
 
-#include "process/datarate.h"
-#include "ui/editctrl.h"
+#include "gui/process/datarate.h"
+#include "gui/ui/editctrl.h"
 #include "ui_trimdialog.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "process/volumefield.h"
+#include "gui/process/volumefield.h"
 
-#include "ui/editctrl.h"
+#include "gui/ui/editctrl.h"
 
 namespace sonavell {
 

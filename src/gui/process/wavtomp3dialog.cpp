@@ -1,10 +1,10 @@
-#include "process/wavtomp3dialog.h"
+#include "gui/process/wavtomp3dialog.h"
 
-#include "process/datarate.h"
-#include "process/filechooser.h"
-#include "process/processfilters.h"
-#include "process/volumefield.h"
-#include "ui/editctrl.h"
+#include "gui/process/datarate.h"
+#include "gui/process/filechooser.h"
+#include "gui/process/processfilters.h"
+#include "gui/process/volumefield.h"
+#include "gui/ui/editctrl.h"
 #include "ui_wavtomp3dialog.h"
 
 namespace sonavell {

@@ -1,9 +1,9 @@
-#include "record/recordsetupdialog.h"
+#include "gui/record/recordsetupdialog.h"
 
-#include "platform/audioinput.h"
-#include "record/recordmixer.h"
-#include "settings/recordersettings.h"
-#include "ui/folderbrowser.h"
+#include "core/audio/audioinput.h"
+#include "core/record/recordmixer.h"
+#include "core/settings/recordersettings.h"
+#include "gui/ui/folderbrowser.h"
 #include "ui_recordsetupdialog.h"
 
 namespace sonavell {

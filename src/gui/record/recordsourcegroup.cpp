@@ -1,6 +1,6 @@
-#include "record/recordsourcegroup.h"
+#include "gui/record/recordsourcegroup.h"
 
-#include "record/recordsourcepanel.h"
+#include "core/record/recordsourcepanel.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

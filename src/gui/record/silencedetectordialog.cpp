@@ -1,6 +1,6 @@
-#include "record/silencedetectordialog.h"
+#include "gui/record/silencedetectordialog.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 #include "ui_silencedetectordialog.h"
 
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "record/timedrecordingdialog.h"
+#include "gui/record/timedrecordingdialog.h"
 
-#include "record/timedrecording.h"
+#include "core/record/timedrecording.h"
 #include "ui_timedrecordingdialog.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "record/waveformstrip.h"
+#include "gui/record/waveformstrip.h"
 
-#include "record/captureengine.h"
+#include "core/record/captureengine.h"
 
 #include <QPainter>
 

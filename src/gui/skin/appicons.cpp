@@ -1,6 +1,6 @@
-#include "skin/appicons.h"
+#include "gui/skin/appicons.h"
 
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 namespace sonavell {
 

@@ -1,6 +1,6 @@
-#include "skin/dialogskin.h"
+#include "gui/skin/dialogskin.h"
 
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 #include <QApplication>
 #include <QCheckBox>

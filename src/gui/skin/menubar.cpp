@@ -1,4 +1,4 @@
-#include "skin/menubar.h"
+#include "gui/skin/menubar.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "skin/recorderskin.h"
+#include "gui/skin/recorderskin.h"
 
-#include "skin/dialogskin.h"
-#include "skin/skinbutton.h"
-#include "skin/skinslider.h"
-#include "skin/timedisplay.h"
+#include "gui/skin/dialogskin.h"
+#include "gui/skin/skinbutton.h"
+#include "gui/skin/skinslider.h"
+#include "gui/skin/timedisplay.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "skin/skinslider.h"
+#include "gui/skin/skinslider.h"
 
 #include <QApplication>
 #include <QPainter>

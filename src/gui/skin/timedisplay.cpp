@@ -1,6 +1,6 @@
-#include "skin/timedisplay.h"
+#include "gui/skin/timedisplay.h"
 
-#include "skin/skinimage.h"
+#include "gui/skin/skinimage.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
-#include "skin/windowband.h"
+#include "gui/skin/windowband.h"
 
-#include "skin/menubar.h"
-#include "skin/skinimage.h"
-#include "skin/timedisplay.h"
+#include "gui/skin/menubar.h"
+#include "gui/skin/skinimage.h"
+#include "gui/skin/timedisplay.h"
 
 #include <QMainWindow>
 #include <QMouseEvent>

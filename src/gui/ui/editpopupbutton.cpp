@@ -1,4 +1,4 @@
-#include "ui/editpopupbutton.h"
+#include "gui/ui/editpopupbutton.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

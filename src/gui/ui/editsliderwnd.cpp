@@ -1,7 +1,7 @@
-#include "ui/editsliderwnd.h"
+#include "gui/ui/editsliderwnd.h"
 
-#include "ui/numberedit.h"
-#include "ui/sliderctrlbar.h"
+#include "gui/ui/numberedit.h"
+#include "gui/ui/sliderctrlbar.h"
 
 #include <QApplication>
 #include <QCloseEvent>

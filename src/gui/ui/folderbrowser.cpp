@@ -1,7 +1,7 @@
-#include "ui/folderbrowser.h"
+#include "gui/ui/folderbrowser.h"
 
-#include "files/playervolumes.h"
-#include "skin/skinimage.h"
+#include "core/files/playervolumes.h"
+#include "gui/skin/skinimage.h"
 #include "ui_folderbrowser.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/numberedit.h"
+#include "gui/ui/numberedit.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "ui/sliderbarpainter.h"
+#include "gui/ui/sliderbarpainter.h"
 
-#include "ui/sliderctrlbar.h"
+#include "gui/ui/sliderctrlbar.h"
 
 #include <QPainter>
 #include <QPolygonF>

@@ -1,6 +1,6 @@
-#include "ui/sliderctrlbar.h"
+#include "gui/ui/sliderctrlbar.h"
 
-#include "ui/sliderbarpainter.h"
+#include "gui/ui/sliderbarpainter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

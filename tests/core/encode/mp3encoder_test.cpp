@@ -1,9 +1,9 @@
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 
 #include "decodedmp3.h"
-#include "record/bufferhandoff.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "core/record/bufferhandoff.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 #include "mp3files.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
-#include "files/filelist.h"
+#include "core/files/filelist.h"
 
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 #include "mp3files.h"
 #include "testsupport.h"
 

@@ -1,4 +1,4 @@
-#include "files/playerorder.h"
+#include "core/files/playerorder.h"
 
 #include "testsupport.h"
 

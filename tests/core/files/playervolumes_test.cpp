@@ -1,4 +1,4 @@
-#include "files/playervolumes.h"
+#include "core/files/playervolumes.h"
 
 #include "testsupport.h"
 

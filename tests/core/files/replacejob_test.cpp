@@ -1,7 +1,7 @@
-#include "files/replacejob.h"
+#include "core/files/replacejob.h"
 
-#include "files/filelist.h"
-#include "files/renamefile.h"
+#include "core/files/filelist.h"
+#include "core/files/renamefile.h"
 #include "testsupport.h"
 #include "tinymp3.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 #include "testsupport.h"
 
 #include <QByteArray>

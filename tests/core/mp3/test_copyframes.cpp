@@ -1,6 +1,6 @@
-#include "mp3/id3v1tag.h"
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include "mp3frames.h"
 #include "testsupport.h"

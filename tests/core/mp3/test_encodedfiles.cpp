@@ -1,8 +1,8 @@
 // Files from our own encoder: what the scanner, the length query and the frame copy say about
 // them is checked against libmad's own reading of the same bytes.
 
-#include "mp3/medialength.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/medialength.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include "decodedmp3.h"
 #include "mp3files.h"

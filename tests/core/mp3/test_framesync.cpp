@@ -1,5 +1,5 @@
-#include "mp3/framereader.h"
-#include "mp3/framesync.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framesync.h"
 
 #include "mp3frames.h"
 

@@ -1,4 +1,4 @@
-#include "mp3/mpegheader.h"
+#include "core/mp3/mpegheader.h"
 
 #include "mp3frames.h"
 

@@ -1,5 +1,5 @@
-#include "mp3/id3v1tag.h"
-#include "mp3/mp3fileinfo.h"
+#include "core/mp3/id3v1tag.h"
+#include "core/mp3/mp3fileinfo.h"
 
 #include "mp3frames.h"
 #include "testsupport.h"

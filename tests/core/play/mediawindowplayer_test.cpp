@@ -1,6 +1,6 @@
-#include "play/mediawindowplayer.h"
+#include "core/play/mediawindowplayer.h"
 
-#include "mp3/medialength.h"
+#include "core/mp3/medialength.h"
 #include "playtesting.h"
 #include "testsupport.h"
 

@@ -1,8 +1,8 @@
-#include "play/mp3frametable.h"
-#include "play/mp3streamdecoder.h"
+#include "core/play/mp3frametable.h"
+#include "core/play/mp3streamdecoder.h"
 
 #include "decodedmp3.h"
-#include "mp3/medialength.h"
+#include "core/mp3/medialength.h"
 #include "playtesting.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 #include "playtesting.h"
 
-#include "encode/mp3encoder.h"
-#include "process/wavefile.h"
+#include "core/encode/mp3encoder.h"
+#include "core/process/wavefile.h"
 
 #include <cmath>
 #include <cstring>

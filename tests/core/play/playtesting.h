@@ -2,7 +2,7 @@
 
 #include "mp3files.h"
 #include "platform/fakeaudiooutput.h"
-#include "settings/waveformat.h"
+#include "core/settings/waveformat.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "play/peakfile.h"
-#include "play/wavedocument.h"
+#include "core/play/peakfile.h"
+#include "core/play/wavedocument.h"
 
 #include "playtesting.h"
 #include "testsupport.h"

@@ -1,4 +1,4 @@
-#include "play/waveoutplayer.h"
+#include "core/play/waveoutplayer.h"
 
 #include "playtesting.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
-#include "process/mp3towavjob.h"
-#include "process/wavefile.h"
-#include "process/wavtomp3job.h"
+#include "core/process/mp3towavjob.h"
+#include "core/process/wavefile.h"
+#include "core/process/wavtomp3job.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

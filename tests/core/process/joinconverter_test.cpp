@@ -1,4 +1,4 @@
-#include "process/joinconverter.h"
+#include "core/process/joinconverter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "process/joinjob.h"
+#include "core/process/joinjob.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

@@ -1,6 +1,6 @@
 #include "processtesting.h"
 
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 #include "testsupport.h"
 
 #include <mutex>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "mp3files.h"
-#include "process/batchjob.h"
-#include "settings/waveformat.h"
+#include "core/process/batchjob.h"
+#include "core/settings/waveformat.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "process/batchjob.h"
-#include "process/decoder.h"
-#include "process/reencode.h"
-#include "process/reencodejob.h"
+#include "core/process/batchjob.h"
+#include "core/process/decoder.h"
+#include "core/process/reencode.h"
+#include "core/process/reencodejob.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

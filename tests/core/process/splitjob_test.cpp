@@ -1,4 +1,4 @@
-#include "process/splitjob.h"
+#include "core/process/splitjob.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

@@ -1,4 +1,4 @@
-#include "process/trimjob.h"
+#include "core/process/trimjob.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

@@ -1,4 +1,4 @@
-#include "process/wavefile.h"
+#include "core/process/wavefile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The capture engine on the real ALSA capture path, through a private configuration that
 // plays a generated file in place of a sound card.
 
-#include "record/captureengine.h"
+#include "core/record/captureengine.h"
 
 #include "decodedmp3.h"
 #include "platform/alsaaudioinput.h"

@@ -1,7 +1,7 @@
-#include "record/captureengine.h"
+#include "core/record/captureengine.h"
 
 #include "decodedmp3.h"
-#include "encode/mp3encoder.h"
+#include "core/encode/mp3encoder.h"
 #include "platform/fakeaudioinput.h"
 #include "testsupport.h"
 

@@ -1,11 +1,11 @@
-#include "record/recordingcontrol.h"
+#include "core/record/recordingcontrol.h"
 
 #include "decodedmp3.h"
-#include "encode/mp3encoder.h"
-#include "files/filelist.h"
+#include "core/encode/mp3encoder.h"
+#include "core/files/filelist.h"
 #include "platform/fakeaudioinput.h"
-#include "settings/recordersettings.h"
-#include "settings/silencetest.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 #include "testsupport.h"
 
 #include <QFile>

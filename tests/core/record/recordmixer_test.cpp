@@ -1,4 +1,4 @@
-#include "record/recordmixer.h"
+#include "core/record/recordmixer.h"
 
 #include "platform/fakemixer.h"
 

@@ -1,7 +1,7 @@
-#include "record/recordsourcepanel.h"
+#include "core/record/recordsourcepanel.h"
 
 #include "platform/fakemixer.h"
-#include "settings/silencetest.h"
+#include "core/settings/silencetest.h"
 
 #include <gtest/gtest.h>
 

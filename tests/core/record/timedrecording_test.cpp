@@ -1,4 +1,4 @@
-#include "record/timedrecording.h"
+#include "core/record/timedrecording.h"
 
 #include <gtest/gtest.h>
 

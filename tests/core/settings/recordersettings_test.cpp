@@ -1,4 +1,4 @@
-#include "settings/recordersettings.h"
+#include "core/settings/recordersettings.h"
 
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/waveformat.h"
+#include "core/settings/waveformat.h"
 
 #include <QString>
 
