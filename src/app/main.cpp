@@ -2,6 +2,7 @@
 #include "platform/alsaaudioinput.h"
 #include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
+#include "platform/udisksremovabledrives.h"
 #include "core/settings/recordersettings.h"
 #include "gui/skin/appicons.h"
 
@@ -30,7 +31,9 @@ int main(int argc, char **argv)
     sonavell::AlsaAudioInput input;
     sonavell::AlsaAudioOutput output;
     sonavell::AlsaMixer mixer;
+    sonavell::UdisksRemovableDrives drives;
     sonavell::RecorderWindow window(input, output, mixer);
+    window.setRemovableDrives(drives);
     window.show();
     return app.exec();
 }

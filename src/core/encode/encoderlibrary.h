@@ -15,26 +15,16 @@ struct EncoderConfig
     static constexpr std::uint32_t kModeMono = 3;
 
     std::uint32_t formatSelector = kExtendedLayout;
-    std::uint32_t structVersion = 1;
-    std::uint32_t structSize = 331;
     std::uint32_t sampleRate = 44100;
     std::uint32_t resampleRate = 0; // 0: no request, the library decides
     std::uint32_t mode = kModeStereo;
     std::uint32_t bitRate = 160; // kbit/s
-    std::uint32_t preset = 0;
-    std::uint32_t mpegVersion = 1;
-    std::uint32_t psychoModel = 0;
     std::uint32_t emphasis = 0;
-    bool privateBit = false;
     bool crc = false;
     bool copyright = false;
     bool original = true;
     bool writeVbrHeader = true;
-    bool enableVbr = false;
-    int vbrQuality = 0;
-    std::uint32_t maxBitRate = 0;
     bool noBitReservoir = true;
-    std::uint16_t quality = 0;
 };
 
 struct EncoderStream;

@@ -16,9 +16,6 @@ public:
 
     void setBitrateKbps(int kbps) { m_bitrateKbps = kbps; }
     int bitrateKbps() const { return m_bitrateKbps; }
-    // Kept for the dialog; WAV data is encoded unscaled.
-    void setVolumeScale(float scale) { m_volumeScale = scale; }
-    float volumeScale() const { return m_volumeScale; }
     void setOutputPath(const QString &path) { m_outputPath = path; }
     const QString &outputPath() const { return m_outputPath; }
     void setRange(std::uint32_t startOffset, std::uint32_t endOffset)
@@ -35,7 +32,6 @@ public:
 
 private:
     int m_bitrateKbps = 32;
-    float m_volumeScale = 1.0f;
     QString m_outputPath;
     std::uint32_t m_startOffset = 0;
     std::uint32_t m_endOffset = 0;

@@ -71,9 +71,12 @@ QString CaptureEngine::failureText() const
 
 bool CaptureEngine::open(const QString &path)
 {
-    m_historySize = kHistorySize;
-    m_historyFill = 0;
-    m_history.assign(static_cast<size_t>(m_historySize), 0);
+    {
+        const std::lock_guard lock(m_historyMutex);
+        m_historySize = kHistorySize;
+        m_historyFill = 0;
+        m_history.assign(static_cast<size_t>(m_historySize), 0);
+    }
     m_handOff.create(m_bufferCount);
 
     m_format = (m_formatOverride ? *m_formatOverride : settings().recordFormat()).normalizedPcm();
@@ -192,8 +195,17 @@ void CaptureEngine::onAudioInput(Event event, AudioInputBuffer *buffer)
 }
 
 // The newest historySize bytes of the capture, oldest first. Callback thread.
+std::vector<std::uint8_t> CaptureEngine::historySnapshot() const
+{
+    const std::lock_guard lock(m_historyMutex);
+    const auto fill = static_cast<std::ptrdiff_t>(m_historyFill.load(std::memory_order_relaxed));
+    return std::vector<std::uint8_t>(m_history.cbegin(), m_history.cbegin() + fill);
+}
+
 void CaptureEngine::appendHistory(const std::uint8_t *bytes, std::uint32_t count)
 {
+    // Held for one copy of at most 11520 bytes; the painter holds it no longer.
+    const std::lock_guard lock(m_historyMutex);
     const int n = std::min(static_cast<int>(count), m_historySize);
     const int fill = m_historyFill.load(std::memory_order_relaxed);
     std::uint8_t *history = m_history.data();

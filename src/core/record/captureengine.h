@@ -78,7 +78,9 @@ public:
     // "%02d : %02d" minutes and seconds of `bytes` in `format`; the minutes have no upper bound.
     static QString elapsedText(const WaveFormat &format, std::uint64_t bytes);
     QString fileName() const;
-    const std::uint8_t *historyBytes() const { return m_history.data(); }
+    // A consistent copy of the newest captured bytes, oldest first; any thread. The callback
+    // thread rewrites the history while the window paints it.
+    std::vector<std::uint8_t> historySnapshot() const;
     int historySize() const { return m_historySize; }
     int historyFill() const { return m_historyFill.load(std::memory_order_relaxed); }
     bool isPaused() const { return m_paused.load(); }
@@ -111,7 +113,8 @@ private:
     WaveFormat m_format;
     int m_bufferCount = kBufferCount;
     int m_bufferSize = kInitialBufferSize;
-    std::vector<std::uint8_t> m_history;
+    std::vector<std::uint8_t> m_history; // guarded by m_historyMutex
+    mutable std::mutex m_historyMutex;
     int m_historySize = kHistorySize;
     std::atomic<std::uint64_t> m_totalBytes{0};
     std::atomic<CaptureListener *> m_listener{nullptr};

@@ -3,7 +3,7 @@
 #include "gui/edit/cutplaycommand.h"
 #include "gui/files/filecommands.h"
 #include "core/files/filelist.h"
-#include "gui/files/removabledevices.h"
+#include "core/files/removabledrives.h"
 #include "gui/play/playerpanel.h"
 #include "gui/process/processcommands.h"
 #include "core/record/captureengine.h"
@@ -224,6 +224,12 @@ QAction *RecorderWindow::action(CommandId id) const
     return found == m_actions.end() ? nullptr : found->second;
 }
 
+const RemovableDrives &RecorderWindow::removableDrives() const
+{
+    static const KernelRemovableDrives kernelView;
+    return m_drives ? *m_drives : kernelView;
+}
+
 bool RecorderWindow::isCommandEnabled(CommandId id) const
 {
     if (!isAvailable(id))
@@ -233,7 +239,7 @@ bool RecorderWindow::isCommandEnabled(CommandId id) const
     case CommandId::Join:
         return m_fileList->rowCount() > 0;
     case CommandId::UpdatePlayerOrder:
-        return m_fileList->rowCount() > 0 && isOnPlayerVolume(m_fileList->pathOfRow(0));
+        return m_fileList->rowCount() > 0 && removableDrives().isOnPlayerVolume(m_fileList->pathOfRow(0));
     case CommandId::VolumeControl:
         return !mixerProgram().isEmpty();
     case CommandId::SystemSetting:
@@ -353,7 +359,7 @@ void RecorderWindow::runCommand(CommandId id)
     case CommandId::ReplaceFileName:
     case CommandId::LoadPlayerFiles:
     case CommandId::UpdatePlayerOrder:
-        FileCommands(*m_fileList, this).run(id);
+        FileCommands(*m_fileList, this, removableDrives()).run(id);
         break;
     case CommandId::CutAndPlay:
         runCutAndPlay(this, m_output, m_fileList->firstSelectedPath());

@@ -25,6 +25,7 @@ class FileList;
 class Mixer;
 class PlayerPanel;
 class RecordSourcePanel;
+class RemovableDrives;
 class WindowBand;
 
 // The one window of the program: the file list, the recording controls, the record sources,
@@ -43,6 +44,9 @@ public:
 
     void runCommand(CommandId id);
     bool isCommandEnabled(CommandId id) const;
+
+    // Which volumes are portable players; not owned. The kernel's view until one is set.
+    void setRemovableDrives(const RemovableDrives &drives) { m_drives = &drives; }
 
     FileList &fileList() { return *m_fileList; }
     RecordingControl &recording() { return *m_recording; }
@@ -97,12 +101,14 @@ private:
     void startProgram(const QStringList &program);
     bool requireSelection();
     void shutdown();
+    const RemovableDrives &removableDrives() const;
 
     std::unique_ptr<Ui::RecorderWindow> m_ui;
     AudioInput &m_input;
     AudioOutput *m_output = nullptr;
     PlayerPanel *m_player = nullptr; // a child of the player frame
     std::unique_ptr<FileList> m_fileList;
+    const RemovableDrives *m_drives = nullptr;
     std::unique_ptr<RecordSourcePanel> m_sources;
     std::unique_ptr<RecordingControl> m_recording;
     std::multimap<CommandId, QAction *> m_actions;

@@ -5,7 +5,7 @@
 #include "core/files/playerorder.h"
 #include "gui/files/playerprogresswindow.h"
 #include "core/files/playervolumes.h"
-#include "gui/files/removabledevices.h"
+#include "core/files/removabledrives.h"
 #include "gui/files/renamedialog.h"
 #include "core/files/renamefile.h"
 #include "gui/files/replacedialog.h"
@@ -17,8 +17,9 @@
 
 namespace sonavell {
 
-FileCommands::FileCommands(FileList &list, QWidget *window)
-    : m_list(list), m_window(window), m_drives(&playerDrives), m_volumeRootOf(&volumeRootOf)
+FileCommands::FileCommands(FileList &list, QWidget *window, const RemovableDrives &drives)
+    : m_list(list), m_window(window), m_drives([&drives] { return drives.playerDrives(); }),
+      m_volumeRootOf(&volumeRootOf)
 {
 }
 

@@ -13,14 +13,15 @@ namespace sonavell {
 
 class FileList;
 class PlayerFileSystem;
+class RemovableDrives;
 
 // The main window's commands on file names and on the portable player's file order. All run
 // on the user-interface thread; the window owns their dialogs. The list and the window are not
-// owned and must outlive the object.
+// owned and must outlive the object, as must drives.
 class FileCommands
 {
 public:
-    FileCommands(FileList &list, QWidget *window);
+    FileCommands(FileList &list, QWidget *window, const RemovableDrives &drives);
 
     static bool handles(CommandId id);
     // False when id is not one of these commands.

@@ -32,21 +32,6 @@ constexpr int kFolderPathRoom = 4096;
 
 } // namespace
 
-bool isProcessCommand(CommandId id)
-{
-    switch (id) {
-    case CommandId::Split:
-    case CommandId::Join:
-    case CommandId::ChangeBitrate:
-    case CommandId::Trim:
-    case CommandId::WavToMp3:
-    case CommandId::Mp3ToWav:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool runProcessCommand(CommandId id, FileList &list, QWidget *window)
 {
     switch (id) {
@@ -131,7 +116,6 @@ void convertWavToMp3(QWidget *window)
         return;
     WavToMp3Job job(QStringList{dialog.wavPath()});
     job.setBitrateKbps(dialog.bitrateKbps());
-    job.setVolumeScale(dialog.volumeScale());
     job.setOutputPath(dialog.mp3Path());
     job.setRange(0, 0);
     ProgressDialog::runJob(job, window);

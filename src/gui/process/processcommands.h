@@ -13,7 +13,6 @@ class FileList;
 // their parameters, run their job under the progress window and, after rewriting files in place,
 // measure the selected rows again. All run on the user-interface thread; `window` owns the
 // dialogs.
-bool isProcessCommand(CommandId id);
 // False when `id` is not one of them.
 bool runProcessCommand(CommandId id, FileList &list, QWidget *window);
 

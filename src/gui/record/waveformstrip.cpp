@@ -33,12 +33,13 @@ void WaveformStrip::paintEvent(QPaintEvent *)
     const int height = this->height();
     const int sampleBytes = m_bitsPerSample == 16 ? 2 : 1;
     const int frameBytes = sampleBytes * m_channels;
-    const int fill = engine->historyFill();
+    const std::vector<std::uint8_t> snapshot = engine->historySnapshot();
+    const int fill = static_cast<int>(snapshot.size());
     const int framesPerColumn = width > 0 ? fill / frameBytes / width : 0;
     if (framesPerColumn <= 0 || height <= 0)
         return;
 
-    const std::uint8_t *history = engine->historyBytes();
+    const std::uint8_t *history = snapshot.data();
     const int scale = std::max(1, 65535 / height);
     auto yOf = [&](int frame) {
         const std::uint8_t *at = history + static_cast<std::ptrdiff_t>(frame) * frameBytes;

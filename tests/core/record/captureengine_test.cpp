@@ -184,7 +184,9 @@ TEST_F(CaptureEngineTest, HistoryKeepsTheNewestBytesInOrder)
 
     // 11520 bytes = 2880 frames: the last 6912 bytes of the first two buffers (frames 576..2303)
     // followed by the third buffer (frames 2304..3455).
-    const auto *history = reinterpret_cast<const std::int16_t *>(engine.historyBytes());
+    const std::vector<std::uint8_t> bytes = engine.historySnapshot();
+    ASSERT_EQ(bytes.size(), 11520u);
+    const auto *history = reinterpret_cast<const std::int16_t *>(bytes.data());
     for (int frame = 0; frame < 2880; ++frame)
         ASSERT_EQ(history[2 * frame], std::int16_t((frame + 576) * 2)) << frame;
     engine.stop();

@@ -1,4 +1,4 @@
-#include "gui/files/removabledevices.h"
+#include "platform/udisksremovabledrives.h"
 
 #include "core/files/playervolumes.h"
 
@@ -50,27 +50,36 @@ QString objectPathText(const QVariant &value)
 
 } // namespace
 
-RemovableDevices::RemovableDevices(std::optional<QSet<QString>> udisksDevices, const QString &sysRoot)
+UdisksRemovableDrives::UdisksRemovableDrives(const QString &sysRoot) : m_sysRoot(sysRoot) {}
+
+UdisksRemovableDrives::Answer::Answer(std::optional<QSet<QString>> udisksDevices, const QString &sysRoot)
     : m_udisks(std::move(udisksDevices)), m_sysRoot(sysRoot)
 {
 }
 
-RemovableDevices RemovableDevices::query(const QString &sysRoot)
+UdisksRemovableDrives::Answer UdisksRemovableDrives::query() const
 {
     const std::optional<UdisksObjects> objects = askUdisks();
     if (!objects)
-        return RemovableDevices(std::nullopt, sysRoot);
-    return RemovableDevices(removableFromUdisks(*objects), sysRoot);
+        return Answer(std::nullopt, m_sysRoot);
+    return Answer(removableFromUdisks(*objects), m_sysRoot);
 }
 
-bool RemovableDevices::isPlayerDevice(const QString &device) const
+QStringList UdisksRemovableDrives::playerDrives() const
+{
+    const Answer answer = query();
+    return playerVolumeRoots(mountedBlockVolumes(),
+                             [&](const QString &device) { return answer.isPlayerDevice(device); });
+}
+
+bool UdisksRemovableDrives::Answer::isPlayerDevice(const QString &device) const
 {
     if (m_udisks)
         return m_udisks->contains(canonicalDevice(device));
     return isRemovableOrUsbDevice(device, m_sysRoot);
 }
 
-QSet<QString> RemovableDevices::removableFromUdisks(const UdisksObjects &objects)
+QSet<QString> UdisksRemovableDrives::removableFromUdisks(const UdisksObjects &objects)
 {
     QSet<QString> devices;
     for (auto object = objects.cbegin(); object != objects.cend(); ++object) {
@@ -90,7 +99,7 @@ QSet<QString> RemovableDevices::removableFromUdisks(const UdisksObjects &objects
     return devices;
 }
 
-std::optional<UdisksObjects> RemovableDevices::askUdisks()
+std::optional<UdisksObjects> UdisksRemovableDrives::askUdisks()
 {
 #ifdef SONAVELL_HAVE_QTDBUS
     QDBusConnection bus = QDBusConnection::systemBus();
@@ -131,22 +140,6 @@ std::optional<UdisksObjects> RemovableDevices::askUdisks()
 #else
     return std::nullopt;
 #endif
-}
-
-QStringList playerDrives()
-{
-    const RemovableDevices devices = RemovableDevices::query();
-    return playerVolumeRoots(mountedBlockVolumes(),
-                             [&](const QString &device) { return devices.isPlayerDevice(device); });
-}
-
-bool isOnPlayerVolume(const QString &path)
-{
-    const QString root = volumeRootOf(path);
-    if (root.isEmpty())
-        return false;
-    const QStringList drives = playerDrives();
-    return drives.contains(root);
 }
 
 } // namespace sonavell
