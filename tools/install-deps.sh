@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config ninja-build ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libasound2-dev libmad0-dev libmp3lame-dev libmp3lame0
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev
     lame alsa-utils
     desktop-file-utils
 )
