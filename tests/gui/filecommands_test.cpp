@@ -63,8 +63,8 @@ protected:
     test::TempFolder m_folder;
     QWidget m_window;
     FileList m_list;
-    KernelRemovableDrives m_drives;
-    FileCommands m_commands{m_list, &m_window, m_drives};
+    KernelRemovableDrives m_kernelDrives;
+    FileCommands m_commands{m_list, &m_window, m_kernelDrives};
     QStringList m_drives;
 };
 
