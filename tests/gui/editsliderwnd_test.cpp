@@ -6,6 +6,7 @@
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"
+#include "testname.h"
 
 #include <QHBoxLayout>
 #include <QImage>
@@ -41,7 +42,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{{500, 730}, {0, 0, 1024, 768}, {437, 720}},
                       PlacementCase{{500, 720}, {0, 0, 1024, 768}, {437, 720}},
                       PlacementCase{{20, 300}, {0, 0, 1024, 768}, {0, 300}},
-                      PlacementCase{{2300, 900}, {1024, 0, 1280, 1024}, {2178, 900}}));
+                      PlacementCase{{2300, 900}, {1024, 0, 1280, 1024}, {2178, 900}}),
+    [](const auto &info) {
+        const QPoint anchor = info.param.anchor;
+        return "anchor_" + std::to_string(anchor.x()) + '_' + std::to_string(anchor.y());
+    });
 
 struct MappingCase
 {
@@ -64,7 +69,12 @@ TEST_P(Mapping, ValueToPositionTruncates)
 INSTANTIATE_TEST_SUITE_P(Ranges, Mapping,
                          ::testing::Values(MappingCase{0.1, 10.0, 1.0, 90}, MappingCase{0.1, 10.0, 10.0, 1000},
                                            MappingCase{0.1, 10.0, 0.1, 0}, MappingCase{2, 100, 51, 500},
-                                           MappingCase{0, 60, 59.99, 999}, MappingCase{5, 5, 5, 0}));
+                                           MappingCase{0, 60, 59.99, 999}, MappingCase{5, 5, 5, 0}),
+                         [](const auto &info) {
+                             const MappingCase &c = info.param;
+                             return test::numberName(c.value) + "_in_" + test::numberName(c.minimum) + '_' +
+                                    test::numberName(c.maximum);
+                         });
 
 TEST(MappingBack, PositionToValue)
 {
@@ -277,7 +287,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FrameCase{EditCtrl::SunkenFrame | EditCtrl::PopupButton, {2, 2, 3, 3}, {152, 152, 152}, Qt::white},
                       FrameCase{EditCtrl::SunkenFrame, {2, 2, 3, 3}, {152, 152, 152}, Qt::white},
                       FrameCase{EditCtrl::SingleFrame | EditCtrl::PopupButton, {1, 1, 1, 1}, {10, 10, 10}, {240, 240, 240}},
-                      FrameCase{EditCtrl::SunkenFrame | EditCtrl::SingleFrame, {2, 2, 3, 3}, {152, 152, 152}, Qt::white}));
+                      FrameCase{EditCtrl::SunkenFrame | EditCtrl::SingleFrame, {2, 2, 3, 3}, {152, 152, 152}, Qt::white}),
+    [](const auto &info) {
+        const int style = info.param.style;
+        std::string name;
+        if (style & EditCtrl::SunkenFrame)
+            name += "Sunken";
+        if (style & EditCtrl::SingleFrame)
+            name += "Single";
+        if (style & EditCtrl::PopupButton)
+            name += "Popup";
+        return name;
+    });
 
 TEST(EditCtrlStyle, PopupButtonComesAndGoes)
 {

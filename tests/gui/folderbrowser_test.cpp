@@ -1,6 +1,7 @@
 #include "gui/ui/folderbrowser.h"
 
 #include "dialogtesthelpers.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QDialogButtonBox>
@@ -35,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, NiceName,
                                            NiceNameCase{"mUSIC", "mUSIC"},
                                            NiceNameCase{"live 2024", "live 2024"},
                                            NiceNameCase{"2024", "2024"}, NiceNameCase{"", ""},
-                                           NiceNameCase{"ÄPFEL", "Äpfel"}));
+                                           NiceNameCase{"ÄPFEL", "Äpfel"}),
+                         [](const auto &info) { return test::testName(info.param.text); });
 
 class FolderBrowserTest : public ::testing::Test
 {

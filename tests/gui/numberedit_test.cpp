@@ -4,6 +4,7 @@
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"
+#include "testname.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -115,7 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values(Commit::Enter, Commit::FocusLoss),
                        ::testing::Values(CommitCase{"25", "10.00", 10.0}, CommitCase{"0.05", "0.10", 0.1},
                                          CommitCase{"3.456", "3.46", 3.456}, CommitCase{".5", "0.50", 0.5},
-                                         CommitCase{"-7", "0.10", 0.1}, CommitCase{"10.", "10.00", 10.0})));
+                                         CommitCase{"-7", "0.10", 0.1}, CommitCase{"10.", "10.00", 10.0})),
+    [](const auto &info) {
+        const char *how = std::get<0>(info.param) == Commit::Enter ? "Enter_" : "FocusLoss_";
+        return test::spelledName(how + std::string(std::get<1>(info.param).typed));
+    });
 
 TEST_F(NumberEditTest, EnterOrFocusLossWithoutTypingReportsNothing)
 {
@@ -197,7 +202,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TypingCase{"15", -1, '-', "-"}, TypingCase{"-15", 0, '-', "-15"},
                       TypingCase{"15", 2, 'a', "15"}, TypingCase{"15", 2, ' ', "15"},
                       TypingCase{"15", 2, '+', "15"}, TypingCase{"15", 2, ',', "15"},
-                      TypingCase{"15", 2, 'e', "15"}));
+                      TypingCase{"15", 2, 'e', "15"}),
+    [](const auto &info) {
+        const TypingCase &c = info.param;
+        const std::string where = c.cursor == -1  ? "all"
+                                  : c.cursor < -1 ? "char" + std::to_string(-c.cursor - 1)
+                                                  : "at" + std::to_string(c.cursor);
+        return test::spelledName(c.before + ('_' + where) + "_key_" + c.key);
+    });
 
 TEST(NumberEditPaste, RefusesTextThatTypingCouldNotProduce)
 {
@@ -244,7 +256,11 @@ TEST_P(Slash, SetsTheLowStartAndCommits)
 INSTANTIATE_TEST_SUITE_P(Ranges, Slash,
                          ::testing::Values(SlashCase{0.1, 10.0, 2, "0.10", 0.1}, SlashCase{2, 100, 0, "2", 2.0},
                                            SlashCase{0, 60, 0, "0", 0.0}, SlashCase{-5, 5, 2, "0.00", 0.0},
-                                           SlashCase{-10, -1, 1, "-1.0", -1.0}));
+                                           SlashCase{-10, -1, 1, "-1.0", -1.0}),
+                         [](const auto &info) {
+                             return "range_" + test::numberName(info.param.minimum) + '_' +
+                                    test::numberName(info.param.maximum);
+                         });
 
 TEST_F(NumberEditTest, UpAtTheMaximumKeepsItAndStillReportsAChange)
 {
@@ -434,7 +450,12 @@ TEST_P(Format, PrintsLeftAlignedAndTrimmed)
 INSTANTIATE_TEST_SUITE_P(Values, Format,
                          ::testing::Values(FormatCase{10, 0, 5.6, "6"}, FormatCase{4, 2, 10.0, "10.00"},
                                            FormatCase{4, 2, 0.005, "0.01"}, FormatCase{10, 0, -0.0, "0"},
-                                           FormatCase{2, 3, -12.5, "-12.500"}, FormatCase{0, 0, 0.4, "0"}));
+                                           FormatCase{2, 3, -12.5, "-12.500"}, FormatCase{0, 0, 0.4, "0"}),
+                         [](const auto &info) {
+                             const FormatCase &c = info.param;
+                             return "width" + std::to_string(c.width) + "_decimals" +
+                                    std::to_string(c.decimals) + '_' + test::numberName(c.value);
+                         });
 
 struct ReadCase
 {
@@ -456,7 +477,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, ReadNumber,
                                            ReadCase{"-", 0}, ReadCase{".", 0}, ReadCase{"-3.5e2x", -350},
                                            ReadCase{"1e", 1}, ReadCase{"2e+", 2}, ReadCase{".5", 0.5},
                                            ReadCase{"-.25", -0.25}, ReadCase{"  7", 7}, ReadCase{"1.2.3", 1.2},
-                                           ReadCase{"+4", 4}, ReadCase{"10.", 10}));
+                                           ReadCase{"+4", 4}, ReadCase{"10.", 10}),
+                         [](const auto &info) { return test::spelledName(info.param.text); });
 
 TEST(ReadNumberLimits, HugeNumbersReadAsInfinityAndAreClamped)
 {

@@ -7,6 +7,7 @@
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
 #include "core/settings/recordersettings.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -186,7 +187,11 @@ TEST_P(PlayerPanelGenre, ShowsTheEntryAndSavesItsNumber)
 INSTANTIATE_TEST_SUITE_P(Genres, PlayerPanelGenre,
                          testing::Values(GenreCase{0, 1, "Blues", 0}, GenreCase{17, 18, "Rock", 17},
                                          GenreCase{147, 148, "SynthPop", 147}, GenreCase{148, 0, "", 255},
-                                         GenreCase{200, 0, "", 255}, GenreCase{255, 0, "", 255}));
+                                         GenreCase{200, 0, "", 255}, GenreCase{255, 0, "", 255}),
+                         [](const auto &info) {
+                             const char *shown = *info.param.shown ? info.param.shown : "none";
+                             return test::testName("genre" + std::to_string(info.param.stored) + '_' + shown);
+                         });
 
 TEST_F(PlayerPanelTest, SaveAppendsATagToAnUntaggedFile)
 {
@@ -289,7 +294,10 @@ TEST_P(PlayerPanelRemove, CutsTheTagOnlyAfterConfirmation)
 
 INSTANTIATE_TEST_SUITE_P(Answers, PlayerPanelRemove,
                          testing::Values(RemoveCase{QMessageBox::Ok, true},
-                                         RemoveCase{QMessageBox::Cancel, false}));
+                                         RemoveCase{QMessageBox::Cancel, false}),
+                         [](const auto &info) {
+                             return std::string(info.param.answer == QMessageBox::Ok ? "Ok" : "Cancel");
+                         });
 
 class PlayerPanelWriteFails : public PlayerPanelTest, public testing::WithParamInterface<bool>
 {
@@ -315,7 +323,8 @@ TEST_P(PlayerPanelWriteFails, IsReportedAndNothingIsCreated)
     EXPECT_EQ(child<QLineEdit>("titleEdit")->text(), QString()) << "reloaded from the file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, PlayerPanelWriteFails, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Paths, PlayerPanelWriteFails, testing::Bool(),
+                         [](const auto &info) { return std::string(info.param ? "Folder" : "Gone"); });
 
 TEST_F(PlayerPanelTest, TheSamePathIsNotReloaded)
 {
@@ -393,7 +402,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TimeCase{0, 0, "00:00 / 00:00"}, TimeCase{999, 1000, "00:00 / 00:01"},
                     TimeCase{61999, 125000, "01:01 / 02:05"}, TimeCase{125999, 125400, "02:05 / 02:05"},
                     TimeCase{400000, 125000, "02:05 / 02:05"}, TimeCase{5000, 0, "00:00 / 00:00"},
-                    TimeCase{6000000, 7200000, "100:00 / 120:00"}));
+                    TimeCase{6000000, 7200000, "100:00 / 120:00"}),
+    [](const auto &info) {
+        return "at" + std::to_string(info.param.position) + "_of" + std::to_string(info.param.length);
+    });
 
 TEST_F(PlayerPanelTest, PlayWithoutASelectionAsksForOne)
 {
@@ -526,7 +538,8 @@ TEST_P(PlayerPanelLoop, TheEndReplaysOnlyWithTheLoopOption)
     EXPECT_FALSE(child<QPushButton>("playerPauseButton")->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(Loop, PlayerPanelLoop, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Loop, PlayerPanelLoop, testing::Bool(),
+                         [](const auto &info) { return std::string(info.param ? "Loop" : "Once"); });
 
 TEST_F(PlayerPanelTest, VolumeDrivesTheOutputLine)
 {

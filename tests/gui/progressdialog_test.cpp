@@ -6,6 +6,7 @@
 #include "core/process/decoder.h"
 #include "core/process/reencodejob.h"
 #include "core/process/splitjob.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QLayout>
@@ -355,7 +356,8 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, ProgressDialogLayoutTest,
     ::testing::Values(LayoutCase{ProgressDialog::Layout::Process, "Process", "progress_process.png"},
                       LayoutCase{ProgressDialog::Layout::DecodeMp3, "Decode MP3 file", "progress_decode.png"},
-                      LayoutCase{ProgressDialog::Layout::EncodeMp3, "Encode MP3 file", "progress_encode.png"}));
+                      LayoutCase{ProgressDialog::Layout::EncodeMp3, "Encode MP3 file", "progress_encode.png"}),
+    [](const auto &info) { return test::testName(info.param.title); });
 
 } // namespace
 } // namespace sonavell

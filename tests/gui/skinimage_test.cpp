@@ -1,5 +1,6 @@
 #include "gui/skin/appicons.h"
 #include "gui/skin/skinimage.h"
+#include "testname.h"
 
 #include <QtEndian>
 
@@ -35,7 +36,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BlendCase{1, 0, 1, 0},        // -1 >> 8 is -1: rounds toward minus infinity
                       BlendCase{11, 10, 200, 10},   // likewise for a small step down
                       BlendCase{10, 11, 200, 10},   // a small step up rounds down to nothing
-                      BlendCase{255, 0, 254, 1}, BlendCase{0, 255, 254, 253}));
+                      BlendCase{255, 0, 254, 1}, BlendCase{0, 255, 254, 253}),
+    [](const auto &info) {
+        const BlendCase &c = info.param;
+        return "background" + std::to_string(c.background) + "_image" + std::to_string(c.image) + "_alpha" +
+               std::to_string(c.alpha);
+    });
 
 struct DarkenCase
 {
@@ -56,7 +62,11 @@ TEST_P(DarkenChannelTest, MovesTowardBlack)
 INSTANTIATE_TEST_SUITE_P(Table, DarkenChannelTest,
                          ::testing::Values(DarkenCase{200, 0, 200}, DarkenCase{200, 128, 100},
                                            DarkenCase{200, 255, 0}, DarkenCase{1, 1, 0},
-                                           DarkenCase{255, 64, 191}));
+                                           DarkenCase{255, 64, 191}),
+                         [](const auto &info) {
+                             return "background" + std::to_string(info.param.background) + "_alpha" +
+                                    std::to_string(info.param.alpha);
+                         });
 
 SkinImage image2x1(std::uint32_t left, std::uint32_t right)
 {
@@ -132,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadBlock{"empty rectangle", block(3, 3, 3, 9, 64)},
                       BadBlock{"reversed rectangle", block(9, 0, 3, 2, 64)},
                       BadBlock{"overflowing rectangle", block(-2147483647 - 1, 0, 2147483647, 1, 64)},
-                      BadBlock{"absurd size", block(0, 0, 100000, 100000, 64)}));
+                      BadBlock{"absurd size", block(0, 0, 100000, 100000, 64)}),
+    [](const auto &info) { return test::testName(info.param.what); });
 
 struct ImageSize
 {
@@ -140,6 +151,12 @@ struct ImageSize
     int width;
     int height;
 };
+
+std::string imageName(const ::testing::TestParamInfo<ImageSize> &info)
+{
+    return "id" + std::to_string(info.param.id) + '_' + std::to_string(info.param.width) + 'x' +
+           std::to_string(info.param.height);
+}
 
 class GeneratedButtonImage : public ::testing::TestWithParam<ImageSize>
 {
@@ -172,12 +189,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageSize{148, 36, 35}, ImageSize{149, 36, 35}, ImageSize{150, 36, 35},
                       ImageSize{151, 36, 35}, ImageSize{156, 36, 35}, ImageSize{157, 84, 38},
                       ImageSize{158, 84, 38}, ImageSize{159, 84, 38}, ImageSize{160, 84, 38},
-                      ImageSize{178, 48, 45}, ImageSize{179, 48, 45}));
+                      ImageSize{178, 48, 45}, ImageSize{179, 48, 45}),
+    imageName);
 
 INSTANTIATE_TEST_SUITE_P(SliderParts, GeneratedButtonImage,
                          ::testing::Values(ImageSize{165, 140, 21}, ImageSize{166, 16, 21},
                                            ImageSize{167, 16, 21}, ImageSize{174, 24, 80},
-                                           ImageSize{175, 20, 16}, ImageSize{176, 20, 16}));
+                                           ImageSize{175, 20, 16}, ImageSize{176, 20, 16}),
+                         imageName);
 
 class GeneratedBitmap : public ::testing::TestWithParam<ImageSize>
 {
@@ -200,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Table, GeneratedBitmap,
                                            ImageSize{3120, 18, 18}, ImageSize{3121, 18, 18},
                                            ImageSize{3122, 18, 18}, ImageSize{3123, 18, 18},
                                            ImageSize{3124, 18, 18}, ImageSize{3125, 18, 18},
-                                           ImageSize{131, 17 * 19, 16}));
+                                           ImageSize{131, 17 * 19, 16}),
+                         imageName);
 
 TEST(GeneratedBitmap, FolderStripIsOpaqueOnWhite)
 {

@@ -3,6 +3,7 @@
 
 #include "dialogtesthelpers.h"
 #include "inputevents.h"
+#include "testname.h"
 
 #include <QImage>
 #include <QPainter>
@@ -89,7 +90,8 @@ TEST_P(SliderJump, ClickBesideTheThumbJumpsThere)
 INSTANTIATE_TEST_SUITE_P(Points, SliderJump,
                          ::testing::Values(JumpCase{2, 6, 0}, JumpCase{-40, 6, 0}, JumpCase{66, 66, 500},
                                            JumpCase{67, 67, 508}, JumpCase{131, 126, 1000},
-                                           JumpCase{500, 126, 1000}, JumpCase{7, 7, 8}));
+                                           JumpCase{500, 126, 1000}, JumpCase{7, 7, 8}),
+                         [](const auto &info) { return "click_" + test::numberName(info.param.x); });
 
 TEST_F(SliderBarTest, DraggingTheThumbFollowsTheMouseAndReportsTheEnd)
 {

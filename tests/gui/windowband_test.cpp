@@ -1,6 +1,7 @@
 #include "gui/skin/menubar.h"
 #include "gui/skin/timedisplay.h"
 #include "gui/skin/windowband.h"
+#include "testname.h"
 
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -41,7 +42,15 @@ INSTANTIATE_TEST_SUITE_P(Table, BandHitTest,
                                            HitCase{776, 24, Area::Close}, HitCase{760, 5, Area::Minimise},
                                            HitCase{754, 0, Area::Minimise}, HitCase{753, 0, Area::Drag},
                                            HitCase{790, 25, Area::Drag}, HitCase{400, 31, Area::Drag},
-                                           HitCase{400, 300, Area::Drag}));
+                                           HitCase{400, 300, Area::Drag}),
+                         [](const auto &info) {
+                             const HitCase &c = info.param;
+                             const char *area = c.expected == Area::Drag    ? "Drag"
+                                                : c.expected == Area::Menu  ? "Menu"
+                                                : c.expected == Area::Close ? "Close"
+                                                                            : "Minimise";
+                             return "x" + std::to_string(c.x) + "_y" + std::to_string(c.y) + '_' + area;
+                         });
 
 TEST(WindowBandGeometry, CaptionButtonsAndTimeRectangle)
 {

@@ -1,5 +1,6 @@
 #include "platform/alsaaudioinput.h"
 
+#include "testname.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -148,7 +149,11 @@ TEST_P(AlsaFileCaptureTest, CapturesTheFileInOrder)
 
 INSTANTIATE_TEST_SUITE_P(AlsaAudioInput, AlsaFileCaptureTest,
                          testing::Values(FileCase{2, 44100, 4608}, FileCase{1, 44100, 2304},
-                                         FileCase{2, 22050, 4608}, FileCase{1, 8000, 1000}));
+                                         FileCase{2, 22050, 4608}, FileCase{1, 8000, 1000}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate) + '_' +
+                                    std::to_string(info.param.bufferBytes) + "bytes";
+                         });
 
 TEST(AlsaAudioInput, NullDeviceDeliversFullBuffersUntilReset)
 {

@@ -1,8 +1,10 @@
 #include "platform/losttimemeter.h"
+#include "testname.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ostream>
 
 namespace sonavell {
@@ -75,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(LostTimeMeter, StreamFailureTest,
                                          FailureCase{-ESTRPIPE, StreamFailure::Suspended},
                                          FailureCase{-ENODEV, StreamFailure::DeviceGone},
                                          FailureCase{-EBADFD, StreamFailure::DeviceGone},
-                                         FailureCase{-EIO, StreamFailure::DeviceGone}));
+                                         FailureCase{-EIO, StreamFailure::DeviceGone}),
+                         [](const auto &info) { return test::testName(strerrorname_np(-info.param.error)); });
 
 } // namespace
 } // namespace sonavell

@@ -5,6 +5,7 @@
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
 #include "mp3files.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -87,7 +88,10 @@ INSTANTIATE_TEST_SUITE_P(Table, EncoderFormats,
                                            FormatCase{8000, 1, 16, 576, false},
                                            // Modest bit rates keep the input's rate.
                                            FormatCase{44100, 2, 64, 1152, true}, FormatCase{44100, 1, 32, 1152, false},
-                                           FormatCase{22050, 2, 32, 576, false}, FormatCase{8000, 1, 64, 576, true}));
+                                           FormatCase{22050, 2, 32, 576, false}, FormatCase{8000, 1, 64, 576, true}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate, info.param.kbps);
+                         });
 
 TEST(Mp3Encoder, CallerChunkSizeScalesTheOutputBuffer)
 {

@@ -2,6 +2,7 @@
 
 #include "core/settings/recordersettings.h"
 #include "mp3files.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -258,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ForceMp3Extension,
                                            ExtensionCase{"Song.MP3", "Song.MP3"},
                                            ExtensionCase{"tune.ab", "tune.ab.mp3"}, ExtensionCase{"abc", "abc.mp3"},
                                            ExtensionCase{".ab", ".mp3"}, ExtensionCase{"", ".mp3"}),
-                         [](const auto &info) { return std::to_string(info.index); });
+                         [](const auto &info) { return test::spelledName(info.param.typed); });
 
 } // namespace
 } // namespace sonavell

@@ -2,6 +2,7 @@
 
 #include "core/mp3/medialength.h"
 #include "playtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -141,7 +142,8 @@ TEST_P(MediaPlayerSeek, PlaysTheSamplesAtThatTime)
     EXPECT_EQ(player.position(), ((sample + 2 * kBuffer / 4) * 1000 + 22050) / 44100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Times, MediaPlayerSeek, testing::Values(0, 1, 26, 1000, 1499, 2345));
+INSTANTIATE_TEST_SUITE_P(Times, MediaPlayerSeek, testing::Values(0, 1, 26, 1000, 1499, 2345),
+                         [](const auto &info) { return "at" + std::to_string(info.param) + "ms"; });
 
 TEST_F(MediaPlayer, SeekBeyondTheEndStopsAtTheEnd)
 {

@@ -4,6 +4,7 @@
 #include "decodedmp3.h"
 #include "core/mp3/medialength.h"
 #include "playtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -110,7 +111,10 @@ TEST_P(Mp3Stream, SeekGivesTheSameSamplesAsDecodingFromTheStart)
 
 INSTANTIATE_TEST_SUITE_P(Cases, Mp3Stream,
                          testing::Values(StreamCase{44100, 2, 128}, StreamCase{44100, 1, 64}, StreamCase{22050, 2, 32},
-                                         StreamCase{8000, 1, 8}, StreamCase{32000, 2, 160}));
+                                         StreamCase{8000, 1, 8}, StreamCase{32000, 2, 160}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate, info.param.kbps);
+                         });
 
 TEST(Mp3Stream, TrailingTagAndLeadingJunkAreNotAudio)
 {

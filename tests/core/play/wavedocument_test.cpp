@@ -2,6 +2,7 @@
 #include "core/play/wavedocument.h"
 
 #include "playtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QBuffer>
@@ -100,7 +101,8 @@ TEST_P(PeakWriterBuffers, DropTheirLastEntry)
 INSTANTIATE_TEST_SUITE_P(Cases, PeakWriterBuffers,
                          testing::Values(WriterCase{0, {}}, WriterCase{1, {}}, WriterCase{2, {0}},
                                          WriterCase{4, {0, 1, 2}}, WriterCase{5, {0, 1, 2}},
-                                         WriterCase{10, {0, 1, 2, 4, 5, 6, 8}}));
+                                         WriterCase{10, {0, 1, 2, 4, 5, 6, 8}}),
+                         [](const auto &info) { return std::to_string(info.param.entries) + "_entries"; });
 
 struct EntryCase
 {
@@ -433,7 +435,11 @@ TEST_P(RulerLabel, IsMinutesAndSeconds)
 INSTANTIATE_TEST_SUITE_P(Cases, RulerLabel,
                          testing::Values(LabelCase{44100, 2, 0, "0:0.00"}, LabelCase{16000, 2, 8125, "1:5.00"},
                                          LabelCase{16000, 1, 8125, "1:5.00"}, LabelCase{44100, 2, 80, "0:0.23"},
-                                         LabelCase{8000, 2, 11250, "3:0.00"}, LabelCase{8000, 2, 11251, "3:0.02"}));
+                                         LabelCase{8000, 2, 11250, "3:0.00"}, LabelCase{8000, 2, 11251, "3:0.02"}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate) + "_column" +
+                                    std::to_string(info.param.column);
+                         });
 
 // ---- Point caches ----------------------------------------------------------------------------
 

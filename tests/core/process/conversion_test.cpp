@@ -4,6 +4,7 @@
 
 #include "decodedmp3.h"
 #include "processtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -132,7 +133,11 @@ INSTANTIATE_TEST_SUITE_P(Ranges, RangeTest,
                          ::testing::Values(RangeCase{1000, 5000, 1000, 1000 + kStereoChunk},
                                            RangeCase{1000, 5609, 1000, 1000 + 2 * kStereoChunk},
                                            RangeCase{1002, 5000, 1000, 1000 + kStereoChunk}, // aligned to a sample frame
-                                           RangeCase{0, 1, 0, kStereoChunk}));
+                                           RangeCase{0, 1, 0, kStereoChunk}),
+                         [](const auto &info) {
+                             return "bytes" + std::to_string(info.param.start) + "_to" +
+                                    std::to_string(info.param.end);
+                         });
 
 TEST_F(ConversionTest, RangePastTheDataWritesNothing)
 {

@@ -3,6 +3,7 @@
 
 #include "decodedmp3.h"
 #include "processtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -39,7 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleCase{0x02000000, 10.0f, 32767},     // above full scale: clipped
                       ScaleCase{-0x02000000, 10.0f, -32768},
                       ScaleCase{0x10000000, 0.5f, 16384}, ScaleCase{0x7FFFFFFF, 1.0f, 32767},
-                      ScaleCase{0x08000000, 0.0f, 0}));
+                      ScaleCase{0x08000000, 0.0f, 0}),
+    [](const auto &info) {
+        return test::numberName(info.param.sample) + "_times_" + test::numberName(info.param.volume);
+    });
 
 TEST(ConvertFrameTest, InterleavesLittleEndianAndAdaptsChannels)
 {
@@ -212,7 +216,11 @@ TEST_P(DecodeFormatTest, EncoderFormatFollowsTheFirstFrame)
 
 INSTANTIATE_TEST_SUITE_P(Formats, DecodeFormatTest,
                          ::testing::Values(FormatCase{44100, 2, 128, 4}, FormatCase{44100, 1, 96, 2},
-                                           FormatCase{22050, 1, 48, 2}, FormatCase{16000, 2, 32, 4}));
+                                           FormatCase{22050, 1, 48, 2}, FormatCase{16000, 2, 32, 4}),
+                         [](const auto &info) {
+                             const FormatCase &c = info.param;
+                             return test::formatName(c.channels, c.rate, c.outputKbps);
+                         });
 
 TEST(DecodeContextTest, NoFrameWritesNoOutput)
 {

@@ -2,6 +2,7 @@
 
 #include "decodedmp3.h"
 #include "processtesting.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -52,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Names, SplitPartNameTest,
                                            PartNameCase{"/Music/Talk.wav", "/Music/talk.wav_2.mp3"},
                                            PartNameCase{"/A.MP3/NoEnding", "/A.MP3/noending_2.mp3"},
                                            PartNameCase{"Relative.Mp3", "relative_2.mp3"},
-                                           PartNameCase{"/Ü/Ärger.MP3", "/Ü/ärger_2.mp3"}));
+                                           PartNameCase{"/Ü/Ärger.MP3", "/Ü/ärger_2.mp3"}),
+                         [](const auto &info) { return test::testName(info.param.input); });
 
 class SplitJobTest : public ::testing::Test
 {
@@ -153,7 +155,8 @@ TEST_P(SplitVolumeTest, ScalesEverySample)
     EXPECT_EQ(part1.bitRates, std::set<int>{32});
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, SplitVolumeTest, ::testing::Values(0.5f, 1.0f));
+INSTANTIATE_TEST_SUITE_P(Scales, SplitVolumeTest, ::testing::Values(0.5f, 1.0f),
+                         [](const auto &info) { return "volume_" + test::numberName(info.param); });
 
 TEST_F(SplitJobTest, PartsGetTheModeOfAnyNewFile)
 {

@@ -5,6 +5,7 @@
 
 #include "decodedmp3.h"
 #include "platform/alsaaudioinput.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -101,7 +102,11 @@ TEST_P(AlsaCaptureEndToEnd, RecordsAFileDeviceIntoAnMp3OfTheSameLengthAndLevel)
 }
 
 INSTANTIATE_TEST_SUITE_P(CaptureEngine, AlsaCaptureEndToEnd,
-                         testing::Values(FileCase{2, 44100, 150}, FileCase{1, 44100, 100}, FileCase{1, 22050, 120}));
+                         testing::Values(FileCase{2, 44100, 150}, FileCase{1, 44100, 100}, FileCase{1, 22050, 120}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate) + '_' +
+                                    std::to_string(info.param.chunks) + "chunks";
+                         });
 
 } // namespace
 } // namespace sonavell

@@ -3,6 +3,7 @@
 #include "decodedmp3.h"
 #include "core/encode/mp3encoder.h"
 #include "platform/fakeaudioinput.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -129,7 +130,10 @@ TEST_P(CaptureEngineSizes, BuffersAreOneEncoderChunkOfWholeFrames)
 INSTANTIATE_TEST_SUITE_P(CaptureEngine, CaptureEngineSizes,
                          testing::Values(SizeCase{2, 44100, 4608}, SizeCase{1, 44100, 2304},
                                          SizeCase{2, 22050, 2304}, SizeCase{1, 22050, 1152},
-                                         SizeCase{1, 8000, 1152}, SizeCase{2, 11025, 2304}));
+                                         SizeCase{1, 8000, 1152}, SizeCase{2, 11025, 2304}),
+                         [](const auto &info) {
+                             return test::formatName(info.param.channels, info.param.rate);
+                         });
 
 struct ElapsedCase
 {
@@ -164,7 +168,12 @@ INSTANTIATE_TEST_SUITE_P(CaptureEngine, CaptureEngineElapsed,
                                          ElapsedCase{1, 8000, 8, 8000, "00 : 01"},
                                          // Past the 32-bit byte count (6 h 45 min) and 99 minutes.
                                          ElapsedCase{2, 44100, 16, 176400ull * 6000, "100 : 00"},
-                                         ElapsedCase{2, 44100, 16, 176400ull * 36000, "600 : 00"}));
+                                         ElapsedCase{2, 44100, 16, 176400ull * 36000, "600 : 00"}),
+                         [](const auto &info) {
+                             const ElapsedCase &c = info.param;
+                             return test::formatName(c.channels, c.rate) + '_' + std::to_string(c.bits) +
+                                    "bit_" + std::to_string(c.bytes) + "bytes";
+                         });
 
 TEST_F(CaptureEngineTest, HistoryKeepsTheNewestBytesInOrder)
 {

@@ -6,6 +6,7 @@
 #include "platform/fakeaudioinput.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -151,7 +152,7 @@ TEST_P(RecordFileBox, GivesTheFinishedFileItsName)
 INSTANTIATE_TEST_SUITE_P(Table, RecordFileBox,
                          ::testing::Values(BoxCase{"take1", "take1.mp3"}, BoxCase{"take1.wav", "take1.mp3"},
                                            BoxCase{"take1.MP3", "take1.MP3"}),
-                         [](const auto &info) { return std::to_string(info.index); });
+                         [](const auto &info) { return test::spelledName(info.param.typed); });
 
 TEST_F(RecordingControlTest, NoToTheReplacePromptRecordsUnderTheTimeName)
 {

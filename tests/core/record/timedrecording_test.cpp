@@ -1,4 +1,5 @@
 #include "core/record/timedrecording.h"
+#include "testname.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,10 @@ INSTANTIATE_TEST_SUITE_P(Clock, TimeOfDayDifference,
                                            DifferenceCase{"23:59:59", "23:59:58", 1},
                                            DifferenceCase{"23:59:59", "00:00:00", 86399},
                                            DifferenceCase{"00:00:00", "23:59:59", -86399},
-                                           DifferenceCase{"08:30:15", "09:31:16", -3661}));
+                                           DifferenceCase{"08:30:15", "09:31:16", -3661}),
+                         [](const auto &info) {
+                             return test::testName(info.param.entry + std::string("_now_") + info.param.now);
+                         });
 
 struct TickCase
 {

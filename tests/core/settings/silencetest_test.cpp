@@ -1,6 +1,7 @@
 #include "core/settings/silencetest.h"
 
 #include "core/settings/recordersettings.h"
+#include "testname.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(Table, SilenceThreshold,
                          ::testing::Values(ThresholdCase{10, 1, 330}, ThresholdCase{10, 1000, 369},
                                            ThresholdCase{0, 500, 349}, ThresholdCase{65535, 500, 1899},
                                            // Sensitivity past the slider's range is capped at the top.
-                                           ThresholdCase{10, 5000, 370}));
+                                           ThresholdCase{10, 5000, 370}),
+                         [](const auto &info) {
+                             return "level" + std::to_string(info.param.level) + "_sensitivity" +
+                                    std::to_string(info.param.sensitivity);
+                         });
 
 TEST_F(SilenceTest, LevelIsTheMeanAbsoluteSample)
 {
