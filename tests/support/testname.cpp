@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -27,11 +26,7 @@ std::string testName(std::string_view text)
     }
     if (!name.empty() && name.back() == '_')
         name.pop_back();
-    if (name.empty())
-        return "empty";
-    if (std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); }))
-        name.insert(name.begin(), 'n');
-    return name;
+    return name.empty() ? std::string("empty") : name;
 }
 
 std::string spelledName(std::string_view text)

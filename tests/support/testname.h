@@ -5,13 +5,12 @@
 
 namespace sonavell::test {
 
-// Names for the rows of parameterised tests, the same on every build. GoogleTest takes letters,
-// digits and '_' only, and CTest lists the printed parameter (a byte dump for a struct) in place
-// of a name made of digits alone, so generators build their names through these.
+// Names for the rows of parameterised tests, the same on every build (GoogleTest takes letters,
+// digits and '_' only); every suite's name generator builds its names through these.
 
 // The whole name from a row's text (join the parts with '_' first): accents are dropped ("Ä"
 // reads "A"), any other character becomes '_' (runs collapse, none at either end). Nothing left
-// reads "empty"; digits alone get an 'n' in front.
+// reads "empty".
 std::string testName(std::string_view text);
 
 // The same for texts whose punctuation is the point of the row: "-.5" reads "minus_dot_5",
