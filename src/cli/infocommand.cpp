@@ -3,6 +3,7 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
+#include "core/files/regularfile.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 
@@ -79,7 +80,8 @@ int runInfo(const QStringList &args)
         // The length is measured once and gives both durationSeconds and lengthMs, as a scan
         // with the media length would.
         if (!info.scanFile(path, false)) {
-            printError("info", QStringLiteral("cannot open %1").arg(path));
+            const QString why = notRegularFileText(path);
+            printError("info", why.isEmpty() ? QStringLiteral("cannot open %1").arg(path) : why);
             exitCode = 1;
             continue;
         }

@@ -1,5 +1,6 @@
 #include "core/mp3/medialength.h"
 
+#include "core/files/regularfile.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framewalker.h"
 
@@ -54,7 +55,7 @@ int mediaLengthMs(QIODevice &file)
 int queryMediaLength(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(file, QIODevice::Unbuffered))
         return kMediaLengthFailed;
     return mediaLengthMs(file);
 }

@@ -1,5 +1,6 @@
 #include "core/mp3/mp3fileinfo.h"
 
+#include "core/files/regularfile.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framesync.h"
 #include "core/mp3/framewalker.h"
@@ -77,7 +78,7 @@ bool Mp3FileInfo::scanFile(const QString &scanPath, bool useMediaLength)
 {
     reset();
     QFile file(scanPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(file, QIODevice::Unbuffered))
         return false;
 
     FrameReader reader(file);
@@ -121,7 +122,7 @@ bool Mp3FileInfo::copyFramesByTime(const QString &sourcePath, const QString &tar
                                    float endSeconds)
 {
     QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(source, QIODevice::Unbuffered))
         return false;
     // Truncating the target would wipe a source that is the same file under another name.
     if (isSameFile(source, targetPath))

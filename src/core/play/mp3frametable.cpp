@@ -1,5 +1,6 @@
 #include "core/play/mp3frametable.h"
 
+#include "core/files/regularfile.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framewalker.h"
 #include "core/mp3/mpegheader.h"
@@ -13,7 +14,7 @@ namespace sonavell {
 bool Mp3FrameTable::build(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!openRegularFile(file, QIODevice::Unbuffered)) {
         *this = Mp3FrameTable();
         return false;
     }

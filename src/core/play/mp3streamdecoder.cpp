@@ -1,5 +1,6 @@
 #include "core/play/mp3streamdecoder.h"
 
+#include "core/files/regularfile.h"
 #include "core/process/decoder.h"
 
 #include <mad.h>
@@ -67,7 +68,7 @@ bool Mp3StreamDecoder::open(const QString &path)
     if (m_table.isEmpty())
         return false;
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(m_file, QIODevice::Unbuffered))
         return false;
     m_mad = std::make_unique<Mad>();
     seek(0);

@@ -1,5 +1,7 @@
 #include "core/process/batchjob.h"
 
+#include "core/files/regularfile.h"
+
 namespace sonavell {
 
 BatchJob::BatchJob(QStringList files) : m_files(std::move(files)) {}
@@ -19,7 +21,10 @@ void BatchJob::run()
 
 void BatchJob::reportOpenError(const QString &path) const
 {
-    sink().showError(QStringLiteral("Open File %1 Error").arg(path));
+    // A pipe, device or folder among the inputs is named as such after the usual text.
+    const QString why = notRegularFileText(path);
+    const QString text = QStringLiteral("Open File %1 Error").arg(path);
+    sink().showError(why.isEmpty() ? text : text + QLatin1Char('\n') + why);
 }
 
 JobWorker::~JobWorker()

@@ -1,5 +1,6 @@
 #include "core/process/decoder.h"
 
+#include "core/files/regularfile.h"
 #include "core/mp3/framesync.h"
 
 #include <QFile>
@@ -135,7 +136,7 @@ void convertFrame(const DecodedFrame &frame, float volumeScale, int outputChanne
 bool readWholeFile(const QString &path, QByteArray *image)
 {
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !openRegularFile(file))
         return false;
     const qint64 size = file.size();
     image->clear();

@@ -1,5 +1,7 @@
 #include "core/process/wavefile.h"
 
+#include "core/files/regularfile.h"
+
 #include <QBuffer>
 #include <QFile>
 
@@ -67,7 +69,7 @@ WaveFile::Result WaveFile::open(const QString &path, const WaveFormat *format, i
         m_format.reset();
         // No sound resources are built into the program: a path that is not a file fails.
         auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::ReadOnly))
+        if (!openRegularFile(*file))
             return Result::Failure;
         return openForReading(std::move(file));
     }

@@ -198,7 +198,7 @@ TEST_F(ReencodeTest, InputsThatCannotBeOpenedAreReportedAndSkipped)
     EXPECT_EQ(m_sink.started, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(m_sink.errors, (QStringList{QStringLiteral("Open File %1 Error").arg(files[0]),
                                           QStringLiteral("Open File  Error"),
-                                          QStringLiteral("Open File %1 Error").arg(files[2])}));
+                                          QStringLiteral("Open File %1 Error\n%1 is a folder, not a regular file.").arg(files[2])}));
     EXPECT_EQ(m_sink.finishedCount, 1);
     EXPECT_FALSE(m_sink.cancelled);
     EXPECT_TRUE(folderEntries(m_folder).isEmpty());
