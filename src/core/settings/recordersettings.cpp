@@ -1,5 +1,7 @@
 #include "core/settings/recordersettings.h"
 
+#include "core/files/regularfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace sonavell {
 
@@ -90,14 +93,6 @@ public:
         if (!u32(u))
             return false;
         v = static_cast<std::int32_t>(u);
-        return true;
-    }
-    bool i32(std::atomic<int> &v)
-    {
-        std::int32_t value;
-        if (!i32(value))
-            return false;
-        v.store(value, std::memory_order_relaxed);
         return true;
     }
 
@@ -252,66 +247,115 @@ QByteArray RecorderSettings::toBytes() const
     return out.bytes();
 }
 
+namespace {
+
+// The value when it is one of the legal ones, else the default: a damaged or hand-edited
+// file never hands a job a format or an index it cannot use.
+template <typename T, typename Legal>
+T legalOr(T value, T fallback, Legal legal)
+{
+    return legal(value) ? value : fallback;
+}
+
+bool isFlag(std::int32_t value)
+{
+    return value == 0 || value == 1;
+}
+
+// Only the time of day of each end is used, so a window longer than a day means nothing;
+// times before 1970 are never written.
+bool isTimedWindow(const TimedRecording &entry)
+{
+    return entry.start >= 0 && entry.end >= 0 && std::abs(std::int64_t(entry.end) - entry.start) < 86400;
+}
+
+} // namespace
+
+bool RecorderSettings::isRecordFormat(const WaveFormat &format)
+{
+    return format.formatTag == 1 && (format.channels == 1 || format.channels == 2) && format.bitsPerSample == 16
+           && std::find(kSampleRates.begin(), kSampleRates.end(), int(format.samplesPerSec)) != kSampleRates.end();
+}
+
 bool RecorderSettings::fromBytes(const QByteArray &bytes)
 {
+    // Everything is read into locals first and taken only when the whole file parsed.
     ByteReader in(bytes);
     WaveFormat format;
     if (!in.u16(format.formatTag) || !in.u16(format.channels) || !in.u32(format.samplesPerSec)
         || !in.u32(format.avgBytesPerSec) || !in.u16(format.blockAlign) || !in.u16(format.bitsPerSample)
         || !in.u16(format.extraSize))
         return false;
-    m_recordFormat = format;
 
     QString directory;
     if (!in.countedText(directory))
         return false;
-    m_saveDirectory = directory;
 
-    std::int32_t bitRateIndex;
-    if (!in.i32(m_sensitivity) || !in.i32(m_skipSilence) || !in.i32(m_silenceAction)
-        || !in.i32(m_silenceEnabled) || !in.i32(bitRateIndex))
+    std::int32_t sensitivity, skipSilence, silenceAction, silenceEnabled, bitRateIndex;
+    if (!in.i32(sensitivity) || !in.i32(skipSilence) || !in.i32(silenceAction) || !in.i32(silenceEnabled)
+        || !in.i32(bitRateIndex))
         return false;
-    m_bitRateIndex = bitRateIndex;
 
-    // Counts are checked against the bytes left, so a damaged count never reserves memory it names.
+    // Counts are checked against the bytes left (an entry takes at least one count byte) and a
+    // sane maximum, so a damaged count never reserves memory it names.
     std::uint32_t fileCount;
-    if (!in.u32(fileCount) || fileCount > static_cast<std::uint32_t>(in.remaining()))
+    if (!in.u32(fileCount) || fileCount > static_cast<std::uint32_t>(in.remaining())
+        || fileCount > kMaxFileListEntries)
         return false;
     QStringList files;
     files.reserve(static_cast<qsizetype>(fileCount));
     for (std::uint32_t i = 0; i < fileCount; ++i) {
         QString file;
-        if (!in.countedText(file)) {
-            m_fileList = files;
+        if (!in.countedText(file))
             return false;
-        }
         files.append(file);
     }
-    m_fileList = files;
 
     std::int32_t reserved;
     if (!in.i32(reserved) || !in.i32(reserved))
         return false;
 
     std::uint32_t timedCount;
-    if (!in.u32(timedCount) || timedCount > static_cast<std::uint32_t>(in.remaining() / 8))
+    if (!in.u32(timedCount) || timedCount > static_cast<std::uint32_t>(in.remaining() / 8)
+        || timedCount > kMaxTimedRecordings)
         return false;
     QList<TimedRecording> entries;
-    entries.reserve(static_cast<qsizetype>(timedCount));
     for (std::uint32_t i = 0; i < timedCount; ++i) {
         TimedRecording entry;
         in.i32(entry.start);
         in.i32(entry.end);
-        entries.append(entry);
+        if (isTimedWindow(entry))
+            entries.append(entry);
     }
+
+    const WaveFormat defaults;
+    format.formatTag = legalOr(format.formatTag, defaults.formatTag, [](auto v) { return v == 1; });
+    format.channels = legalOr(format.channels, defaults.channels, [](auto v) { return v == 1 || v == 2; });
+    format.samplesPerSec = legalOr(format.samplesPerSec, defaults.samplesPerSec, [](auto v) {
+        return std::find(kSampleRates.begin(), kSampleRates.end(), int(v)) != kSampleRates.end();
+    });
+    format.bitsPerSample = legalOr(format.bitsPerSample, defaults.bitsPerSample, [](auto v) { return v == 16; });
+    format.extraSize = 0;
+    // Byte rate and alignment keep their stored values, as the rate setter keeps them.
+    m_recordFormat = format;
+    m_saveDirectory = directory;
+    m_sensitivity.store(legalOr(sensitivity, 500, [](auto v) { return v >= 1 && v <= 1000; }));
+    m_skipSilence.store(legalOr(skipSilence, 1, isFlag));
+    m_silenceAction.store(legalOr(silenceAction, 0, isFlag));
+    m_silenceEnabled.store(legalOr(silenceEnabled, 1, isFlag));
+    m_bitRateIndex = legalOr(bitRateIndex, kDefaultBitRateIndex,
+                             [](auto v) { return v >= 0 && v < static_cast<int>(kBitRates.size()); });
+    m_fileList = files;
     m_timedRecordings = entries;
     return true;
 }
 
 bool RecorderSettings::load(const QString &path)
 {
+    // No real settings file comes near this size (100,000 long paths); a larger one is damaged.
+    constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file) || file.size() > kMaxFileBytes)
         return false;
     return fromBytes(file.readAll());
 }

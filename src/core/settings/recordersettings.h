@@ -34,6 +34,9 @@ public:
     static constexpr std::array<int, 14> kBitRates{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
     static constexpr int kDefaultBitRateIndex = 13;
     static constexpr int kDefaultSilenceSeconds = 5;
+    // Sane maxima for the stored lists; the dialog allows ten timed windows.
+    static constexpr std::uint32_t kMaxFileListEntries = 100000;
+    static constexpr std::uint32_t kMaxTimedRecordings = 10;
 
     RecorderSettings();
     RecorderSettings(const RecorderSettings &other);
@@ -77,8 +80,12 @@ public:
     QList<TimedRecording> timedRecordings() const { return m_timedRecordings; }
     void setTimedRecordings(const QList<TimedRecording> &entries) { m_timedRecordings = entries; }
 
-    // The "Record Setup.sys" byte layout. Reading stops at the first field that does not
-    // fit in the bytes given; every field not read keeps its current value.
+    // A capture format the recorder and the jobs can use: PCM, 1-2 channels, 16 bits, a rate of
+    // the sample-rate table. Jobs that take the format from the settings check it again.
+    static bool isRecordFormat(const WaveFormat &format);
+
+    // The "Record Setup.sys" byte layout. A file that does not parse whole changes nothing and
+    // gives false; in one that does, each field outside its legal values takes its default.
     QByteArray toBytes() const;
     bool fromBytes(const QByteArray &bytes);
 

@@ -145,12 +145,12 @@ TEST(RecorderSettings, TruncatedFilesNeverCrashAndKeepDefaults)
     full.setTimedRecordings({{0, 1, 2}});
     full.setSensitivity(10);
     const QByteArray bytes = full.toBytes();
+    const QByteArray defaults = RecorderSettings().toBytes();
     for (qsizetype size = 0; size < bytes.size(); ++size) {
         RecorderSettings s;
         EXPECT_FALSE(s.fromBytes(bytes.left(size))) << size;
-        if (size < 18) {
-            EXPECT_EQ(s.recordFormat(), WaveFormat{}) << size;
-        }
+        // Nothing of a file that does not parse whole is taken, not even its first fields.
+        EXPECT_EQ(s.toBytes(), defaults) << size;
     }
     RecorderSettings s;
     EXPECT_TRUE(s.fromBytes(bytes));
@@ -175,6 +175,100 @@ TEST(RecorderSettings, HugeCountsAreRejectedWithoutAllocating)
     QByteArray hugeText = bytes;
     hugeText.replace(18, 1 + static_cast<std::uint8_t>(bytes[18]), QByteArray::fromHex("ffffffffffff7f"));
     EXPECT_FALSE(s.fromBytes(hugeText));
+}
+
+// Offsets in the file of a settings record whose save directory is "/m/".
+constexpr int kChannelsAt = 2, kRateAt = 4, kBitsAt = 14, kSensitivityAt = 22, kSkipAt = 26, kActionAt = 30,
+              kEnabledAt = 34, kBitRateIndexAt = 38, kFileCountAt = 42;
+
+struct FieldCase
+{
+    const char *name;
+    int offset;
+    int width;
+    std::uint32_t value;
+};
+
+class OutOfRangeField : public ::testing::TestWithParam<FieldCase>
+{
+};
+
+// A field outside its legal values takes its default; the rest of the file is still read.
+TEST_P(OutOfRangeField, FallsBackToItsDefault)
+{
+    const FieldCase &c = GetParam();
+    RecorderSettings stored;
+    stored.setSaveDirectory(QStringLiteral("/m/"));
+    stored.setFileList({QStringLiteral("a.mp3")});
+    QByteArray bytes = stored.toBytes();
+    bytes.replace(c.offset, c.width, littleEndian32(c.value).left(c.width));
+
+    RecorderSettings s;
+    s.setSensitivity(1);
+    ASSERT_TRUE(s.fromBytes(bytes));
+    const RecorderSettings defaults;
+    EXPECT_EQ(s.recordFormat(), defaults.recordFormat());
+    EXPECT_EQ(s.sensitivity(), defaults.sensitivity());
+    EXPECT_EQ(s.skipSilence(), defaults.skipSilence());
+    EXPECT_EQ(s.silenceAction(), defaults.silenceAction());
+    EXPECT_EQ(s.silenceEnabled(), defaults.silenceEnabled());
+    EXPECT_EQ(s.bitRateIndex(), defaults.bitRateIndex());
+    EXPECT_EQ(s.saveDirectory(), QStringLiteral("/m/"));
+    EXPECT_EQ(s.fileList(), QStringList{QStringLiteral("a.mp3")});
+    // And what is saved back is the corrected record.
+    RecorderSettings again;
+    ASSERT_TRUE(again.fromBytes(s.toBytes()));
+    EXPECT_EQ(again.toBytes(), s.toBytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, OutOfRangeField,
+                         ::testing::Values(FieldCase{"channels7", kChannelsAt, 2, 7},
+                                           FieldCase{"channels0", kChannelsAt, 2, 0},
+                                           FieldCase{"rate3000000000", kRateAt, 4, 3000000000u},
+                                           FieldCase{"rateIntMax", kRateAt, 4, 2147483647u},
+                                           FieldCase{"rate48000", kRateAt, 4, 48000},
+                                           FieldCase{"bits8", kBitsAt, 2, 8},
+                                           FieldCase{"sensitivityNegative", kSensitivityAt, 4, 0xA5A5A5A5u},
+                                           FieldCase{"sensitivity0", kSensitivityAt, 4, 0},
+                                           FieldCase{"sensitivity1001", kSensitivityAt, 4, 1001},
+                                           FieldCase{"skipSilence2", kSkipAt, 4, 2},
+                                           FieldCase{"silenceAction2", kActionAt, 4, 2},
+                                           FieldCase{"silenceEnabledMinus1", kEnabledAt, 4, 0xFFFFFFFFu},
+                                           FieldCase{"bitRateIndexIntMax", kBitRateIndexAt, 4, 0x7FFFFFFFu},
+                                           FieldCase{"bitRateIndex14", kBitRateIndexAt, 4, 14}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RecorderSettings, ListCountsAboveTheirMaximaDoNotParse)
+{
+    RecorderSettings stored;
+    stored.setSaveDirectory(QStringLiteral("/m/"));
+    QByteArray bytes = stored.toBytes();
+    // 100,001 empty entries: each takes one count byte, so the bytes could hold them.
+    QByteArray manyFiles = bytes;
+    manyFiles.replace(kFileCountAt, 4, littleEndian32(RecorderSettings::kMaxFileListEntries + 1));
+    manyFiles.insert(kFileCountAt + 4, QByteArray(RecorderSettings::kMaxFileListEntries + 1, '\0'));
+    RecorderSettings s;
+    EXPECT_FALSE(s.fromBytes(manyFiles));
+    EXPECT_TRUE(s.fileList().isEmpty());
+
+    QList<TimedRecording> eleven;
+    for (int i = 0; i < 11; ++i)
+        eleven.append({0, 3600 * i, 3600 * i + 600});
+    stored.setTimedRecordings(eleven);
+    EXPECT_FALSE(s.fromBytes(stored.toBytes()));
+    eleven.removeLast();
+    stored.setTimedRecordings(eleven);
+    ASSERT_TRUE(s.fromBytes(stored.toBytes()));
+    EXPECT_EQ(s.timedRecordings(), eleven);
+}
+
+TEST(RecorderSettings, TimedWindowsOutsideADayAreDropped)
+{
+    RecorderSettings stored;
+    stored.setTimedRecordings({{0, 3600, 4200}, {0, -5, 100}, {0, 100, 100 + 86400}, {0, 90000, 89000}});
+    RecorderSettings s;
+    ASSERT_TRUE(s.fromBytes(stored.toBytes()));
+    EXPECT_EQ(s.timedRecordings(), (QList<TimedRecording>{{0, 3600, 4200}, {0, 90000, 89000}}));
 }
 
 TEST(RecorderSettings, SaveReplacesTheFileAndLoadReadsIt)
