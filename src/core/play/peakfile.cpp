@@ -1,5 +1,7 @@
 #include "core/play/peakfile.h"
 
+#include "core/files/regularfile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -35,10 +37,18 @@ QString pathFor(const QString &wavePath)
     return wavePath.left(std::max<qsizetype>(0, wavePath.size() - 3)) + QStringLiteral("mmp");
 }
 
+qint64 expectedSize(qint64 dataBytes)
+{
+    constexpr qint64 kEntriesPerBuffer = kWriterBufferBytes / kGroupBytes;
+    const qint64 entries = std::max<qint64>(0, dataBytes) / (kGroupBytes * kGroupsPerEntry);
+    const qint64 rest = entries % kEntriesPerBuffer;
+    return entries / kEntriesPerBuffer * (kWriterBufferBytes - kGroupBytes) + (rest > 0 ? (rest - 1) * kGroupBytes : 0);
+}
+
 bool build(const QString &wavePath, const QString &peakPath, bool mono, qint64 dataStart, qint64 dataBytes)
 {
     QFile wave(wavePath);
-    if (!wave.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(wave, QIODevice::Unbuffered))
         return false;
     QSaveFile peaks(peakPath);
     if (!peaks.open(QIODevice::WriteOnly))

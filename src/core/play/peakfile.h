@@ -24,6 +24,10 @@ constexpr int kWriterBufferBytes = 256000;
 // The WAV's path with its last three characters replaced by "mmp".
 QString pathFor(const QString &wavePath);
 
+// The size build() gives the peak file of dataBytes bytes of samples: one entry per 512 bytes,
+// less the entry each writer buffer leaves out. A peak file of any other size is stale or damaged.
+qint64 expectedSize(qint64 dataBytes);
+
 // Writes the peak file for wavePath (replacing any old one through a temporary file, so an
 // interrupted build never leaves a file that looks current). False when the WAV cannot be read
 // or the peak file cannot be written.

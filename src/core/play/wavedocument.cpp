@@ -1,5 +1,6 @@
 #include "core/play/wavedocument.h"
 
+#include "core/files/regularfile.h"
 #include "core/play/peakfile.h"
 
 #include <QDateTime>
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace sonavell {
@@ -131,7 +133,7 @@ bool WaveDocument::load(const QString &path)
     if (path.isEmpty())
         return false;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return false;
     unsigned char header[kHeaderBytes] = {};
     file.read(reinterpret_cast<char *>(header), kHeaderBytes);
@@ -145,12 +147,16 @@ bool WaveDocument::load(const QString &path)
     m_path = path;
     m_loaded = true;
 
+    // A peak file is reused only when it is newer than the WAV and has the size the WAV's data
+    // implies: a damaged or foreign one would otherwise set the zoom and be read whole.
     const QString peaks = peakPath();
+    const qint64 expected = peakfile::expectedSize(m_dataBytes);
     const QFileInfo peakInfo(peaks);
     const QFileInfo waveInfo(path);
-    if (!peakInfo.exists() || peakInfo.lastModified() <= waveInfo.lastModified())
+    if (!peakInfo.exists() || peakInfo.lastModified() <= waveInfo.lastModified() || peakInfo.size() != expected)
         peakfile::build(path, peaks, m_channels == 1, m_dataStart, m_dataBytes);
-    m_zoom = m_maxZoom = initialZoom(QFileInfo(peaks).size());
+    m_peakFileValid = QFileInfo(peaks).size() == expected;
+    m_zoom = m_maxZoom = initialZoom(expected);
     return true;
 }
 
@@ -161,6 +167,7 @@ void WaveDocument::clear()
     m_channels = m_sampleRate = m_bitsPerSample = m_frameBytes = 0;
     m_dataBytes = 0;
     m_dataStart = kHeaderBytes;
+    m_peakFileValid = false;
     m_zoom = m_maxZoom = kMinZoom;
     m_cachedZoom = 0;
     m_cachedBands.clear();
@@ -191,13 +198,13 @@ bool WaveDocument::isDrawable() const
 
 int WaveDocument::initialZoom(qint64 peakBytes)
 {
-    const qint64 count = kMinZoom * (peakBytes / 2048);
-    int zoom = kMinZoom;
+    const qint64 count = kMinZoom * std::clamp<qint64>(peakBytes / 2048, 0, kMaxZoom / kMinZoom);
+    qint64 zoom = kMinZoom;
     if (count > kMinZoom) {
-        while (zoom <= count)
+        while (zoom <= count && zoom < kMaxZoom)
             zoom *= 2;
     }
-    return zoom;
+    return static_cast<int>(zoom);
 }
 
 bool WaveDocument::zoomIn()
@@ -220,7 +227,7 @@ void WaveDocument::getScrollRange(int clientWidth, int *min, int *range) const
 {
     const qint64 columns = totalFrames() / m_zoom;
     *min = 0;
-    *range = static_cast<int>(std::max<qint64>(0, columns - clientWidth) + kScrollSlack);
+    *range = static_cast<int>(std::clamp<qint64>(columns - clientWidth, 0, INT_MAX - kScrollSlack) + kScrollSlack);
 }
 
 void WaveDocument::getSelectionBytes(qint64 *start, qint64 *end) const
@@ -238,7 +245,7 @@ qint64 WaveDocument::frameAt(int x) const
 bool WaveDocument::columnOf(qint64 frame, int clientWidth, int *x) const
 {
     const qint64 column = frame / m_zoom;
-    *x = static_cast<int>(column - m_firstColumn);
+    *x = static_cast<int>(std::clamp<qint64>(column - m_firstColumn, INT_MIN, INT_MAX));
     return frame >= 0 && column >= m_firstColumn && column < static_cast<qint64>(m_firstColumn) + clientWidth - 1;
 }
 
@@ -299,9 +306,10 @@ QString WaveDocument::rulerLabel(int column) const
 {
     if (m_sampleRate <= 0 || m_frameBytes <= 0)
         return QStringLiteral("0:0.00");
-    const qint64 bytes = static_cast<qint64>(column) * m_frameBytes * m_zoom;
-    const qint64 minutes = bytes / m_sampleRate / m_frameBytes / 60;
-    const double seconds = static_cast<double>(bytes) / m_sampleRate / m_frameBytes - 60.0 * static_cast<double>(minutes);
+    // Counted in frames: a byte count could overflow for wide frames far into a long file.
+    const qint64 frames = static_cast<qint64>(column) * m_zoom;
+    const qint64 minutes = frames / m_sampleRate / 60;
+    const double seconds = static_cast<double>(frames) / m_sampleRate - 60.0 * static_cast<double>(minutes);
     return QString::asprintf("%d:%.2f", static_cast<int>(minutes), seconds);
 }
 
@@ -345,8 +353,10 @@ bool WaveDocument::updateCaches(int clientHeight)
 // zoom is counted from the values, each coarser one from the one below it.
 bool WaveDocument::readPeaks()
 {
+    if (!m_peakFileValid)
+        return false;
     QFile peaks(peakPath());
-    if (!peaks.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(peaks, QIODevice::Unbuffered))
         return false;
 
     int finest = m_maxZoom;

@@ -34,6 +34,7 @@ public:
     static constexpr int kHeaderBytes = 40;
     static constexpr int kMinZoom = 128;       // frames per column of one peak entry
     static constexpr int kZoomInLimit = 512;   // zoom in stops here
+    static constexpr int kMaxZoom = 1 << 30;   // zoom out stops here whatever the file's length
     static constexpr int kRulerHeight = 30;
     static constexpr int kLabelEvery = 80;     // columns between ruler labels
     static constexpr int kSmallTickEvery = 10; // columns between small ruler ticks
@@ -129,6 +130,7 @@ private:
     int m_frameBytes = 0;
     qint64 m_dataBytes = 0;
     qint64 m_dataStart = kHeaderBytes; // file offset of the first sample
+    bool m_peakFileValid = false;      // the peak file has the size the data implies
 
     int m_zoom = kMinZoom;
     int m_maxZoom = kMinZoom;

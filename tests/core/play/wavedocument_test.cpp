@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 
 namespace sonavell::test {
@@ -173,30 +174,56 @@ TEST(PeakFile, FullWriterBufferLosesItsLastEntry)
     EXPECT_EQ(value, 64000u);
 }
 
-TEST(PeakFile, ReusedOnlyWhenNewerThanTheWave)
+// A peak file is the WAV's only when it is newer and has the size the data implies: 10 spans
+// give 10 entries, of which the writer keeps 9.
+TEST(PeakFile, ReusedOnlyWhenNewerThanTheWaveAndOfItsSize)
 {
     TempFolder folder;
     const QString path = writeViewFile(folder, viewFile(2, 44100, 16, QByteArray(10 * kSpan, '\x05')));
     const QString peakPath = peakfile::pathFor(path);
-    const QByteArray planted(5000, '\x7F'); // 1,250 entries that the WAV could not have made
-    ASSERT_TRUE(writeAll(peakPath, planted));
     const QDateTime waveTime = QFileInfo(path).lastModified();
+    auto plant = [&](const QByteArray &bytes, int seconds) {
+        ASSERT_TRUE(writeAll(peakPath, bytes));
+        QFile peak(peakPath);
+        ASSERT_TRUE(peak.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(peak.setFileTime(waveTime.addSecs(seconds), QFileDevice::FileModificationTime));
+    };
+    EXPECT_EQ(peakfile::expectedSize(10 * kSpan), 9 * 4);
 
-    QFile peak(peakPath);
-    ASSERT_TRUE(peak.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(peak.setFileTime(waveTime.addSecs(10), QFileDevice::FileModificationTime));
-    peak.close();
+    const QByteArray planted(9 * 4, '\x7F');
+    plant(planted, 10);
     WaveDocument document;
     ASSERT_TRUE(document.load(path));
     EXPECT_EQ(readAll(peakPath), planted);
-    EXPECT_EQ(document.zoom(), WaveDocument::initialZoom(5000));
 
-    ASSERT_TRUE(peak.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(peak.setFileTime(waveTime.addSecs(-10), QFileDevice::FileModificationTime));
-    peak.close();
+    plant(QByteArray(5000, '\x7F'), 10); // newer, but 1,250 entries the WAV could not have made
     ASSERT_TRUE(document.load(path));
     EXPECT_EQ(readAll(peakPath).size(), 9 * 4);
     EXPECT_EQ(document.zoom(), 128);
+
+    plant(planted, -10);
+    ASSERT_TRUE(document.load(path));
+    EXPECT_NE(readAll(peakPath), planted);
+}
+
+// A sparse 20 GB peak file, newer than its 0.3 s WAV, is neither trusted nor read.
+TEST(PeakFile, HugeNewerPeakFileIsRebuilt)
+{
+    TempFolder folder;
+    const QString path = writeViewFile(folder, viewFile(2, 44100, 16, QByteArray(100 * kSpan, '\x05')));
+    const QString peakPath = peakfile::pathFor(path);
+    {
+        QFile peak(peakPath);
+        ASSERT_TRUE(peak.open(QIODevice::WriteOnly));
+        if (!peak.resize(20'000'000'000LL))
+            GTEST_SKIP() << "no sparse files here";
+        ASSERT_TRUE(peak.setFileTime(QFileInfo(path).lastModified().addSecs(10), QFileDevice::FileModificationTime));
+    }
+    WaveDocument document;
+    ASSERT_TRUE(document.load(path));
+    EXPECT_EQ(QFileInfo(peakPath).size(), peakfile::expectedSize(100 * kSpan));
+    EXPECT_EQ(document.zoom(), 128);
+    EXPECT_TRUE(document.updateCaches(200));
 }
 
 // ---- Zoom ------------------------------------------------------------------------------------
@@ -208,6 +235,8 @@ TEST(WaveDocumentZoom, InitialZoomPutsTheFileInFewerThan512Columns)
     EXPECT_EQ(WaveDocument::initialZoom(4096), 512);
     EXPECT_EQ(WaveDocument::initialZoom(6144), 512);
     EXPECT_EQ(WaveDocument::initialZoom(8192), 1024);
+    EXPECT_EQ(WaveDocument::initialZoom(20'000'000'000LL), WaveDocument::kMaxZoom);
+    EXPECT_EQ(WaveDocument::initialZoom(std::numeric_limits<qint64>::max()), WaveDocument::kMaxZoom);
     // 60 minutes of 16-bit stereo at 44,100 Hz: 1,240,312 entries.
     const qint64 entries = 44100LL * 3600 / 128;
     const int zoom = WaveDocument::initialZoom(entries * 4);
