@@ -8,6 +8,7 @@
 #include "core/settings/recordersettings.h"
 
 #include <algorithm>
+#include <array>
 
 namespace sonavell {
 
@@ -47,8 +48,12 @@ void JoinJob::processFile(const QString &path)
 
 bool JoinJob::startEncoder(const DecodedFrame &frame)
 {
+    // The format comes from the settings (or a caller): checked here again, since a rate far
+    // outside the MP3 rates would size the resampler's buffers from it.
     const int channels = m_targetFormat.channels;
-    if ((channels != 1 && channels != 2) || m_targetFormat.samplesPerSec == 0) {
+    constexpr std::array<std::uint32_t, 9> kMpegRates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    if ((channels != 1 && channels != 2)
+        || std::find(kMpegRates.begin(), kMpegRates.end(), m_targetFormat.samplesPerSec) == kMpegRates.end()) {
         sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::StreamFailed));
         return false;
     }

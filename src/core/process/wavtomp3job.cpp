@@ -12,15 +12,24 @@ namespace sonavell {
 
 namespace {
 
-// The encoder takes 8- or 16-bit PCM of one or two channels; other WAV data (A-law, mu-law,
-// ADPCM, float) would be fed to it as noise.
-bool isEncodable(const WaveFormat &format)
+// The encoder takes 8- or 16-bit PCM of one or two channels at a sane rate; other WAV data
+// (A-law, mu-law, ADPCM, float) would be fed to it as noise. Says what is wrong, empty when
+// the file can be encoded.
+QString encodingProblem(const WaveFormat &format, std::uint32_t dataBytes)
 {
     constexpr std::uint16_t kPcm = 1;
     constexpr std::uint16_t kExtensible = 0xFFFE;
-    return (format.formatTag == kPcm || format.formatTag == kExtensible)
-           && (format.channels == 1 || format.channels == 2) && (format.bitsPerSample == 8 || format.bitsPerSample == 16)
-           && format.samplesPerSec > 0;
+    if (format.formatTag != kPcm && format.formatTag != kExtensible)
+        return QStringLiteral("its samples are not PCM (format %1)").arg(format.formatTag);
+    if (format.channels != 1 && format.channels != 2)
+        return QStringLiteral("%1 channels cannot be encoded (1 or 2)").arg(format.channels);
+    if (format.bitsPerSample != 8 && format.bitsPerSample != 16)
+        return QStringLiteral("%1 bits per sample cannot be encoded (8 or 16)").arg(format.bitsPerSample);
+    if (format.samplesPerSec < 1000 || format.samplesPerSec > 192000)
+        return QStringLiteral("its sample rate of %1 Hz is outside 1000 to 192000 Hz").arg(format.samplesPerSec);
+    if (dataBytes < std::uint32_t(format.channels * format.bitsPerSample / 8))
+        return QStringLiteral("it holds no audio (%1 data bytes)").arg(dataBytes);
+    return QString();
 }
 
 } // namespace
@@ -29,8 +38,12 @@ void WavToMp3Job::processFile(const QString &path)
 {
     // Linux file names are case-sensitive: the path is used as given.
     WaveFile wave;
-    if (wave.open(path, nullptr, WaveFile::ReadMode) != WaveFile::Result::Success || !isEncodable(*wave.format())) {
+    if (wave.open(path, nullptr, WaveFile::ReadMode) != WaveFile::Result::Success) {
         reportOpenError(path);
+        return;
+    }
+    if (const QString problem = encodingProblem(*wave.format(), wave.dataSize()); !problem.isEmpty()) {
+        sink().showError(QStringLiteral("Open File %1 Error\n%1: %2.").arg(path, problem));
         return;
     }
     // Writing over the input would destroy the WAV before it is read.

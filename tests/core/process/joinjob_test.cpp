@@ -201,5 +201,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, JoinNoOutputTest,
                                            NoOutputCase{"emptyOutputPath", "", false, true, 1}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// A damaged settings file could hand the join any rate: it is refused with an error before a
+// resampler is sized from it.
+class JoinBadFormatTest : public JoinJobTest, public ::testing::WithParamInterface<std::pair<const char *, WaveFormat>>
+{
+};
+
+TEST_P(JoinBadFormatTest, IsReportedAndWritesNoFile)
+{
+    const QString input = m_folder.file(QStringLiteral("in.mp3"));
+    ASSERT_TRUE(test::makeToneMp3(input, 0.5, 8000, 1, 16));
+    JoinJob &joining = job({input}, 22050, 1);
+    joining.setTargetFormat(GetParam().second);
+    test::runOnWorker(joining, m_sink);
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("in.mp3")});
+    EXPECT_EQ(m_sink.errors.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, JoinBadFormatTest,
+                         ::testing::Values(std::pair{"rate3000000000", WaveFormat{1, 2, 3000000000u, 0, 0, 16, 0}},
+                                           std::pair{"rateIntMax", WaveFormat{1, 2, 2147483647u, 0, 0, 16, 0}},
+                                           std::pair{"rate7", WaveFormat{1, 1, 7, 0, 0, 16, 0}},
+                                           std::pair{"sevenChannels", WaveFormat{1, 7, 44100, 0, 0, 16, 0}}),
+                         [](const auto &info) { return std::string(info.param.first); });
+
 } // namespace
 } // namespace sonavell
