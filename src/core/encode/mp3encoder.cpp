@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <mutex>
 
+#include <unistd.h>
+
 namespace sonavell {
 
 namespace {
@@ -111,7 +113,12 @@ bool Mp3Encoder::start(std::uint32_t chunkBytes)
 
     // Unbuffered, so that a short write (disk full) shows at the chunk that caused it.
     m_file = std::make_unique<QFile>(m_path);
-    if (!m_file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const bool opened =
+        m_descriptor >= 0
+            ? ::ftruncate(m_descriptor, 0) == 0 && ::lseek(m_descriptor, 0, SEEK_SET) == 0
+                  && m_file->open(m_descriptor, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)
+            : m_file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (!opened) {
         m_file.reset();
         m_output.clear();
         closeStream();

@@ -41,6 +41,9 @@ public:
 
     void setFormat(const WaveFormat &format) { m_format = format; }
     void setPath(const QString &path) { m_path = path; }
+    // Writes to this open descriptor instead of creating path: it is truncated by start() and
+    // left open by finish(); not owned. -1 goes back to the path.
+    void setFileDescriptor(int fd) { m_descriptor = fd; }
     void setBitRate(int kbps) { m_bitRate = kbps; }
     void setHandOff(BufferHandOff *handOff) { m_handOff = handOff; }
     void setBufferCount(int count) { m_bufferCount = count; }
@@ -90,6 +93,7 @@ private:
     void fail(Error error);
 
     QString m_path;
+    int m_descriptor = -1;
     WaveFormat m_format;
     BufferHandOff *m_handOff = nullptr;
     std::atomic<bool> m_paused{false};

@@ -63,6 +63,7 @@ bool DecodeContext::createEncoder(const DecodedFrame &frame)
     m_encoder = std::make_unique<Mp3Encoder>();
     m_encoder->setFormat(m_format);
     m_encoder->setPath(m_outputPath);
+    m_encoder->setFileDescriptor(m_outputDescriptor);
     m_encoder->setBitRate(m_bitrateKbps);
     m_pcmBuffer.resize(static_cast<qsizetype>(frame.channels) * frame.length * 2);
     if (!m_encoder->start(static_cast<std::uint32_t>(m_pcmBuffer.size()))) {

@@ -31,6 +31,9 @@ public:
     float volumeScale() const { return m_volumeScale; }
     void setOutputPath(const QString &path) { m_outputPath = path; }
     const QString &outputPath() const { return m_outputPath; }
+    // An open file the encoder writes instead of creating outputPath (a ReplacementFile's); -1
+    // for none. Not owned.
+    void setOutputDescriptor(int fd) { m_outputDescriptor = fd; }
     void setInputPath(const QString &path) { m_inputPath = path; }
     const QString &inputPath() const { return m_inputPath; }
     // Length of the input in whole seconds (the range of the time reports).
@@ -81,6 +84,7 @@ private:
     int m_bitrateKbps = 32;
     float m_volumeScale = 1.0f;
     QString m_outputPath;
+    int m_outputDescriptor = -1;
     WaveFormat m_format;
     int m_totalSeconds = 0;
     QString m_inputPath;

@@ -1,6 +1,7 @@
 #include "core/process/inplacerewrite.h"
 
 #include "core/encode/mp3encoder.h"
+#include "core/files/regularfile.h"
 #include "core/mp3/framesync.h"
 #include "core/process/batchjob.h"
 #include "core/process/decodecontext.h"
@@ -21,7 +22,7 @@ constexpr qint64 kId3v1Size = 128;
 bool readLayout(const QString &path, Mp3Layout *layout)
 {
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !openRegularFile(file))
         return false;
     const qint64 size = file.size();
     // The leading ID3v2 tags, stacked ones included, as the decoder steps over them.
@@ -51,18 +52,18 @@ bool readLayout(const QString &path, Mp3Layout *layout)
     return true;
 }
 
-// The encoder and the frame copy write bare frames; the original's tags go around them.
-bool attachTags(const QString &path, const Mp3Layout &layout)
+// The encoder and the frame copy write bare frames; the original's tags go around them. Works on
+// the replacement file's own descriptor, never on a name.
+bool attachTags(int fd, const Mp3Layout &layout)
 {
     if (layout.id3v2.isEmpty() && layout.id3v1.isEmpty())
         return true;
-    QFile file(path);
-    if (layout.id3v2.isEmpty()) {
-        if (!file.open(QIODevice::Append))
-            return false;
-        return file.write(layout.id3v1) == layout.id3v1.size() && file.flush();
-    }
-    if (!file.open(QIODevice::ReadWrite))
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadWrite, QFileDevice::DontCloseHandle))
+        return false;
+    if (layout.id3v2.isEmpty())
+        return file.seek(file.size()) && file.write(layout.id3v1) == layout.id3v1.size() && file.flush();
+    if (!file.seek(0))
         return false;
     const QByteArray body = file.readAll();
     const QByteArray whole = layout.id3v2 + body + layout.id3v1;
@@ -114,11 +115,16 @@ QString InPlaceRewrite::outputPath() const
     return m_output ? m_output->path() : QString();
 }
 
+int InPlaceRewrite::outputDescriptor() const
+{
+    return m_output ? m_output->descriptor() : -1;
+}
+
 bool InPlaceRewrite::commit()
 {
     if (!m_output)
         return false;
-    if (!attachTags(m_output->path(), m_layout) || !m_output->commit()) {
+    if (!attachTags(m_output->descriptor(), m_layout) || !m_output->commit()) {
         m_job.sink().showError(Mp3Encoder::errorText(Mp3Encoder::Error::WriteFailed));
         return false;
     }
@@ -132,6 +138,7 @@ bool decodeInPlace(BatchJob &job, const QString &path, DecodeContext &context, c
     if (!rewrite.readAudio(&audio))
         return false;
     context.setOutputPath(rewrite.outputPath());
+    context.setOutputDescriptor(rewrite.outputDescriptor());
     runDecoder(std::move(audio), handler);
     if (!context.finishEncoder()) {
         job.sink().showError(Mp3Encoder::errorText(context.encoderError()));

@@ -32,8 +32,9 @@ public:
     // The same for a step that reads the audio itself: only the tags are read.
     bool readTags();
 
-    // The file the new frames go to.
+    // The file the new frames go to: a name for writers that take one, and its descriptor.
     QString outputPath() const;
+    int outputDescriptor() const;
 
     // Puts the tags around the new frames and renames the result over the original.
     bool commit();

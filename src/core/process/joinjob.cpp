@@ -65,6 +65,7 @@ bool JoinJob::startEncoder(const DecodedFrame &frame)
     m_encoder = std::make_unique<Mp3Encoder>();
     m_encoder->setFormat(m_targetFormat);
     m_encoder->setPath(m_output->path());
+    m_encoder->setFileDescriptor(m_output->descriptor());
     m_encoder->setBitRate(m_bitrateKbps);
     // One chunk is one frame of the first input's length in the target's channels.
     if (!m_encoder->start(static_cast<std::uint32_t>(frame.length) * channels * 2)) {

@@ -50,6 +50,7 @@ public:
             return false;
         }
         m_context.setOutputPath(m_file->path());
+        m_context.setOutputDescriptor(m_file->descriptor());
         return true;
     }
 
