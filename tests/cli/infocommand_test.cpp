@@ -3,6 +3,10 @@
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 
+#include <QFile>
+
+#include <sys/stat.h>
+
 namespace sonavell {
 namespace {
 
@@ -116,7 +120,16 @@ TEST_F(InfoCommandTest, MissingFileFailsNamingItAndTheOthersArePrinted)
 TEST_F(InfoCommandTest, FolderIsNotAFile)
 {
     EXPECT_EQ(run({QStringLiteral("info"), folder.path()}), 1);
-    EXPECT_TRUE(err.contains(folder.path())) << err.toStdString();
+    EXPECT_TRUE(err.contains(folder.path() + QStringLiteral(" is a folder, not a regular file."))) << err.toStdString();
+}
+
+// A named pipe with no writer would block an ordinary open for ever: it is refused at once.
+TEST_F(InfoCommandTest, NamedPipeIsRefusedWithoutBlocking)
+{
+    const QString fifo = file(QStringLiteral("fifo.mp3"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(run({QStringLiteral("info"), fifo}), 1);
+    EXPECT_TRUE(err.contains(fifo + QStringLiteral(" is a named pipe, not a regular file."))) << err.toStdString();
 }
 
 TEST_F(InfoCommandTest, ControlCharactersInTagTextsKeepOneFieldPerLine)

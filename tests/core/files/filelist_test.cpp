@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace sonavell {
 namespace {
 
@@ -222,6 +224,19 @@ TEST_F(FileListTest, SavedListComesBackWithoutVanishedFiles)
     m_list.addFile(mp3(QStringLiteral("gone.mp3")));
     m_list.saveAll();
     QFile::remove(m_folder.file(QStringLiteral("gone.mp3")));
+    FileList restored;
+    restored.restoreSaved();
+    ASSERT_EQ(restored.rowCount(), 1);
+    EXPECT_EQ(restored.pathOfRow(0), m_folder.file(QStringLiteral("keep.mp3")));
+    settings().setFileList({});
+}
+
+// A named pipe in the saved list would block the start-up before the window shows.
+TEST_F(FileListTest, SavedNamedPipeIsLeftOutWithoutBlocking)
+{
+    const QString fifo = m_folder.file(QStringLiteral("fifo.mp3"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    settings().setFileList({fifo, mp3(QStringLiteral("keep.mp3"))});
     FileList restored;
     restored.restoreSaved();
     ASSERT_EQ(restored.rowCount(), 1);
