@@ -2,65 +2,22 @@
 // must neither crash nor read outside their buffers, and must keep their promises:
 // a copy holds no more than the source, and writing then removing a tag restores the audio.
 //
-//   make fuzz && mkdir -p build-fuzz/corpus
-//   build-fuzz/tests/fuzz/fuzz_mp3 -max_total_time=600 -dict=tests/fuzz/mp3.dict build-fuzz/corpus
+//   make fuzz && mkdir -p build-fuzz/corpus/mp3 && cp tests/fuzz/corpus/mp3/* build-fuzz/corpus/mp3/
+//   build-fuzz/tests/fuzz/fuzz_mp3 -max_total_time=900 -dict=tests/fuzz/mp3.dict build-fuzz/corpus/mp3
 
 #include "core/mp3/framesync.h"
 #include "core/mp3/id3v1tag.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 
+#include "fuzzsupport.h"
+
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-
-#include <unistd.h>
 
 using namespace sonavell;
-
-namespace {
-
-QString &scratchPath()
-{
-    static QString path;
-    return path;
-}
-
-// One folder per fuzzing process, in memory where possible, removed when the process exits.
-QString scratchFolder()
-{
-    const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    scratchPath() = base + QStringLiteral("/sonavell-fuzz-%1").arg(::getpid());
-    QDir().mkpath(scratchPath());
-    std::atexit([] { QDir(scratchPath()).removeRecursively(); });
-    return scratchPath();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using namespace sonavell::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
