@@ -137,7 +137,9 @@ public:
                 const auto hi = static_cast<std::uint8_t>(start[2 * i + 1]);
                 decoded[i] = QChar(static_cast<char16_t>(lo | (hi << 8)));
             }
-            text = decoded;
+            // An unpaired surrogate could not be saved back as it is: it is taken as the
+            // replacement character the save would write.
+            text = decoded.isValidUtf16() ? decoded : QString::fromUtf8(decoded.toUtf8());
         } else {
             text = QString::fromUtf8(start, byteCount);
         }
