@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace sonavell {
 namespace {
 
@@ -289,6 +291,26 @@ TEST(RecorderSettings, SaveReplacesTheFileAndLoadReadsIt)
     EXPECT_EQ(back.fileList(), QStringList{QStringLiteral("/x/z.mp3")});
     // Written through a temporary file: nothing else is left in the folder.
     EXPECT_EQ(QDir(folder.file(QStringLiteral("Data"))).entryList(QDir::Files).size(), 1);
+}
+
+// A 200 MB file (sparse here) is far beyond any real settings file: it is not read at all, and
+// a named pipe in its place is not waited on.
+TEST(RecorderSettings, HugeFileOrPipeLoadsNothing)
+{
+    test::TempFolder folder;
+    const QString huge = folder.file(QStringLiteral("huge.sys"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(RecorderSettings().toBytes().left(42)), 42);
+        ASSERT_TRUE(file.resize(200LL * 1024 * 1024));
+    }
+    RecorderSettings s;
+    EXPECT_FALSE(s.load(huge));
+    EXPECT_EQ(s.toBytes(), RecorderSettings().toBytes());
+    const QString fifo = folder.file(QStringLiteral("fifo.sys"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(s.load(fifo));
 }
 
 TEST(RecorderSettings, SaveIntoAnUnwritableFolderFailsAndKeepsTheOldFile)
