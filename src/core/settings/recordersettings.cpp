@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstdlib>
@@ -56,6 +57,14 @@ public:
 private:
     QByteArray m_bytes;
 };
+
+// UTF-8 as it is stored, a leading byte-order mark included (QString::fromUtf8 would drop it,
+// and a name starting with U+FEFF would come back as another name).
+QString fromStoredUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
 
 class ByteReader
 {
@@ -139,9 +148,9 @@ public:
             }
             // An unpaired surrogate could not be saved back as it is: it is taken as the
             // replacement character the save would write.
-            text = decoded.isValidUtf16() ? decoded : QString::fromUtf8(decoded.toUtf8());
+            text = decoded.isValidUtf16() ? decoded : fromStoredUtf8(decoded.toUtf8());
         } else {
-            text = QString::fromUtf8(start, byteCount);
+            text = fromStoredUtf8(QByteArrayView(start, byteCount));
         }
         m_pos += byteCount;
         return true;
