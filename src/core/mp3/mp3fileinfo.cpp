@@ -5,7 +5,9 @@
 #include "core/mp3/framesync.h"
 #include "core/mp3/framewalker.h"
 #include "core/mp3/id3v1tag.h"
+#include "core/mp3/lametag.h"
 #include "core/mp3/medialength.h"
+#include "core/mp3/reservoirhistory.h"
 
 #include <QFile>
 
@@ -51,6 +53,82 @@ public:
 private:
     QFile &m_file;
     std::vector<unsigned char> m_buffer;
+};
+
+// The copy as its Info frame describes it. The Info frame is written as a placeholder before
+// the frames and filled in once they are all known.
+class CopiedStream
+{
+public:
+    explicit CopiedStream(FrameSink &sink)
+        : m_sink(sink)
+    {
+    }
+
+    // Starts the copy with the frames before the first kept one that its decoding needs, behind
+    // an Info frame whose encoder delay hides them from gapless decoders.
+    bool startWith(const std::vector<ReservoirHistory::Frame> &before)
+    {
+        if (before.empty())
+            return true;
+        m_template = mpeg::readBigEndian32(before.front().bytes.data());
+        m_infoLength = infoFrameLength(m_template);
+        const std::vector<unsigned char> placeholder(std::size_t(std::max(m_infoLength, 0)), 0);
+        if (m_infoLength <= 0 || !m_sink.append(placeholder.data(), m_infoLength))
+            return false;
+        int hidden = 0;
+        for (const ReservoirHistory::Frame &frame : before) {
+            hidden += frame.samples;
+            if (!append(frame.bytes.data(), int(frame.bytes.size())))
+                return false;
+        }
+        m_delay = hidden - lametag::kDecoderDelay;
+        return true;
+    }
+
+    bool append(const unsigned char *bytes, int count)
+    {
+        if (m_infoLength > 0) {
+            m_lengths.push_back(count);
+            m_musicCrc = lametag::crc16(bytes, std::size_t(count), m_musicCrc);
+            const std::uint32_t header = mpeg::readBigEndian32(bytes);
+            const int kbps = mpeg::bitrateKbps(mpeg::version(header), mpeg::layer(header), mpeg::bitrateIndex(header));
+            if (m_lengths.size() == 1)
+                m_kbps = kbps;
+            else if (kbps != m_kbps)
+                m_kbps = 0;
+        }
+        return m_sink.append(bytes, count);
+    }
+
+    // After the sink's last flush: fills in the Info frame, when there is one.
+    bool finish(QFile &file) const
+    {
+        if (m_infoLength <= 0)
+            return true;
+        InfoTag tag;
+        tag.frameCount = std::uint32_t(m_lengths.size());
+        qint64 bytes = m_infoLength;
+        for (const int length : m_lengths)
+            bytes += length;
+        tag.streamBytes = std::uint32_t(std::min<qint64>(bytes, 0xFFFFFFFFu));
+        tag.toc = buildToc(m_infoLength, m_lengths);
+        tag.encoderDelay = m_delay;
+        tag.constantBitrateKbps = m_kbps;
+        tag.musicCrc = m_musicCrc;
+        const std::vector<unsigned char> frame = buildInfoFrame(m_template, tag);
+        return int(frame.size()) == m_infoLength && file.seek(0)
+            && file.write(reinterpret_cast<const char *>(frame.data()), m_infoLength) == m_infoLength;
+    }
+
+private:
+    FrameSink &m_sink;
+    std::uint32_t m_template = 0;
+    int m_infoLength = 0;
+    int m_delay = 0;
+    int m_kbps = 0;
+    std::uint16_t m_musicCrc = 0;
+    std::vector<int> m_lengths;
 };
 
 bool isSameFile(const QFile &open, const QString &otherPath)
@@ -137,8 +215,11 @@ bool Mp3FileInfo::copyFramesByTime(const QString &sourcePath, const QString &tar
     FrameReader reader(source);
     FrameWalker walker(reader);
     FrameSink sink(target);
+    CopiedStream copy(sink);
+    ReservoirHistory history;
     PlayingTime time;
     MpegFrame frame;
+    bool started = false;
     while (walker.next(frame)) {
         if (frame.isVbrHeader)
             continue;
@@ -151,12 +232,19 @@ bool Mp3FileInfo::copyFramesByTime(const QString &sourcePath, const QString &tar
         // Each frame is timed by its end, so a frame straddling a limit is kept.
         time.add(frame.samples, frame.sampleRate);
         const double t = time.seconds();
-        if (startSeconds <= t && !sink.append(frame.bytes, frame.length))
-            return false;
+        if (startSeconds <= t) {
+            if (!started && !copy.startWith(history.takeFramesBefore(frame)))
+                return false;
+            started = true;
+            if (!copy.append(frame.bytes, frame.length))
+                return false;
+        } else {
+            history.add(frame);
+        }
         if (endSeconds <= t)
             break;
     }
-    return sink.flush();
+    return sink.flush() && copy.finish(target);
 }
 
 bool Mp3FileInfo::writeTag(const QString &tagPath, bool remove)

@@ -30,6 +30,10 @@ struct Mp3FileInfo
     // Copies, unchanged, the frames from the first one ending at or after startSeconds to the
     // first one ending at or after endSeconds. A Xing/Info or VBRI frame is not copied: it
     // describes the whole source. endSeconds below startSeconds gives an empty target.
+    // When the first Layer III frame copied has main data in the frames before it (the bit
+    // reservoir), those frames go along, as few as its exact decoding needs, behind a new Info
+    // frame with LAME's extension whose encoder delay tells gapless decoders to skip them and
+    // whose counts are the copy's; without such frames the copy is the bare frames.
     // False when the source cannot be opened, the target cannot be created or is the source
     // itself, or a write fails.
     bool copyFramesByTime(const QString &sourcePath, const QString &targetPath, float startSeconds,

@@ -91,4 +91,22 @@ int sideInfoEnd(MpegVersion version, int channelMode)
     return 4 + (mono ? 9 : 17);
 }
 
+int mainDataOffset(std::uint32_t header)
+{
+    return sideInfoEnd(version(header), channelMode(header)) + (protectionBit(header) == 0 ? 2 : 0);
+}
+
+int mainDataBegin(const unsigned char *frame, int length)
+{
+    if (length < 4)
+        return 0;
+    const std::uint32_t header = readBigEndian32(frame);
+    if (layer(header) != 3 || mainDataOffset(header) > length)
+        return 0;
+    const unsigned char *side = frame + 4 + (protectionBit(header) == 0 ? 2 : 0);
+    if (version(header) == MpegVersion::Mpeg1)
+        return (int(side[0]) << 1) | (side[1] >> 7);
+    return side[0];
+}
+
 } // namespace sonavell::mpeg

@@ -54,5 +54,19 @@ int samplesPerFrame(MpegVersion version, int layer);
 // Where a Xing/Info tag starts in a frame: after the header and the side information.
 int sideInfoEnd(MpegVersion version, int channelMode);
 
+// Layer III bit reservoir (ISO/IEC 11172-3 2.4.3.4.2, ISO/IEC 13818-3 2.5.3.1): a frame's main
+// data may begin up to main_data_begin bytes before its own main data area, in the areas of
+// the frames before it.
+// Where the main data area begins: after the header, the CRC word (when protected) and the
+// side information.
+int mainDataOffset(std::uint32_t header);
+// main_data_begin of a whole Layer III frame (length bytes, header first); 0 for other layers
+// and for frames too short to hold their side information.
+int mainDataBegin(const unsigned char *frame, int length);
+// The largest main_data_begin: 9 bits for MPEG-1, 8 bits for MPEG-2 and MPEG-2.5.
+constexpr int maxMainDataBegin(MpegVersion version) { return version == MpegVersion::Mpeg1 ? 511 : 255; }
+// Granules in one Layer III frame: two for MPEG-1, one for MPEG-2 and MPEG-2.5.
+constexpr int granulesPerFrame(MpegVersion version) { return version == MpegVersion::Mpeg1 ? 2 : 1; }
+
 } // namespace mpeg
 } // namespace sonavell

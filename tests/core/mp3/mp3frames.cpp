@@ -1,5 +1,6 @@
 #include "mp3frames.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -38,6 +39,10 @@ QByteArray makeFrame(const FrameSpec &spec, unsigned char marker)
 {
     QByteArray frame(frameLengthOf(spec), char(marker));
     putBigEndian32(frame, 0, makeHeader(spec));
+    // Layer III side information of zeros: no main data before the frame, so a copy takes no
+    // earlier frames along.
+    if (spec.layer == 3)
+        std::memset(frame.data() + 4, 0, std::size_t(std::min<qsizetype>(frame.size() - 4, mpeg::mainDataOffset(makeHeader(spec)) - 4)));
     return frame;
 }
 

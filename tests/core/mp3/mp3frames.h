@@ -9,8 +9,8 @@
 
 namespace sonavell::test {
 
-// Hand-built MPEG audio frames: a real header and a payload of zeros (or of one marker byte, so
-// a test can tell copied frames apart).
+// Hand-built MPEG audio frames: a real header, zero Layer III side information and a payload of
+// zeros (or of one marker byte, so a test can tell copied frames apart).
 struct FrameSpec
 {
     MpegVersion version = MpegVersion::Mpeg1;
