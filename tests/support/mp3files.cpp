@@ -1,5 +1,6 @@
 #include "mp3files.h"
 
+#include "core/encode/encoderlibrary.h"
 #include "core/encode/mp3encoder.h"
 #include "core/play/mp3frametable.h"
 #include "core/play/mp3streamdecoder.h"
@@ -31,6 +32,41 @@ bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels,
         encoder.encodeChunk(piece.constData());
     }
     return encoder.finish();
+}
+
+bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
+{
+    EncoderLibrary library;
+    if (!library.load(Mp3Encoder::libraryName()))
+        return false;
+    EncoderConfig config;
+    config.sampleRate = static_cast<std::uint32_t>(rate);
+    config.mode = channels == 1 ? EncoderConfig::kModeMono : EncoderConfig::kModeStereo;
+    config.bitRate = static_cast<std::uint32_t>(kbps);
+    config.noBitReservoir = false;
+    config.writeVbrHeader = false;
+    std::uint32_t samplesPerChunk = 0;
+    std::uint32_t outputSize = 0;
+    EncoderStream *stream = nullptr;
+    if (library.initStream(config, samplesPerChunk, outputSize, stream) != EncoderLibrary::kOk)
+        return false;
+    QByteArray mp3;
+    std::vector<unsigned char> output(outputSize);
+    const auto chunk = static_cast<qsizetype>(2 * samplesPerChunk);
+    bool ok = true;
+    for (qsizetype at = 0; ok && at < pcm.size(); at += chunk) {
+        QByteArray piece = pcm.mid(at, chunk);
+        piece.resize(chunk, '\0');
+        std::uint32_t written = 0;
+        ok = library.encodeChunk(stream, samplesPerChunk, reinterpret_cast<const std::int16_t *>(piece.constData()),
+                                 output.data(), outputSize, written) == EncoderLibrary::kOk;
+        mp3.append(reinterpret_cast<const char *>(output.data()), static_cast<qsizetype>(written));
+    }
+    std::uint32_t written = 0;
+    ok = ok && library.deinitStream(stream, output.data(), outputSize, written) == EncoderLibrary::kOk;
+    mp3.append(reinterpret_cast<const char *>(output.data()), static_cast<qsizetype>(written));
+    library.closeStream(stream);
+    return ok && writeAll(path, mp3);
 }
 
 bool makeToneMp3(const QString &path, double seconds, int rate, int channels, int kbps, int amplitude)

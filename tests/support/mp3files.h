@@ -13,6 +13,9 @@ WaveFormat pcmFormat(int rate, int channels, int bits = 16);
 // Encodes interleaved 16-bit pcm with our Mp3Encoder, chunk by chunk with the last chunk
 // zero-padded, as the file operations do.
 bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
+// The same through the encoder library directly, with the bit reservoir on, as other encoders
+// write: main data of a frame then begins in the frames before it. No Info frame.
+bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
 // A sine tone of the given length as an MP3 file.
 bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
                  int amplitude = 8000);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <random>
 
 namespace sonavell::test {
 
@@ -57,6 +58,19 @@ QByteArray constantPcm(int sampleRate, int channels, double seconds, std::int16_
     QByteArray pcm(frames * channels * 2, '\0');
     for (qsizetype i = 0; i < frames * channels; ++i)
         std::memcpy(pcm.data() + i * 2, &value, 2);
+    return pcm;
+}
+
+QByteArray noisePcm(int sampleRate, int channels, double seconds, int amplitude, unsigned seed)
+{
+    const auto values = static_cast<qsizetype>(std::llround(sampleRate * seconds)) * channels;
+    QByteArray pcm(values * 2, '\0');
+    std::minstd_rand random(seed);
+    std::uniform_int_distribution<int> sample(-amplitude, amplitude);
+    for (qsizetype i = 0; i < values; ++i) {
+        const auto value = static_cast<std::int16_t>(sample(random));
+        std::memcpy(pcm.data() + i * 2, &value, 2);
+    }
     return pcm;
 }
 

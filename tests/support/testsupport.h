@@ -32,6 +32,9 @@ private:
 
 // Interleaved signed 16-bit PCM of a sine tone; amplitude 0 gives silence.
 QByteArray sinePcm(int sampleRate, int channels, double seconds, double frequency, int amplitude);
+// White noise, the same for the same seed: the hardest signal for an encoder, so its frames
+// lean on the bit reservoir the most.
+QByteArray noisePcm(int sampleRate, int channels, double seconds, int amplitude, unsigned seed = 1);
 // The same number of frames of a constant sample value.
 QByteArray constantPcm(int sampleRate, int channels, double seconds, std::int16_t value);
 

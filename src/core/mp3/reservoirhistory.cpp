@@ -26,7 +26,7 @@ std::uint16_t frameCrc(const unsigned char *bytes, int count, std::uint16_t crc)
 
 } // namespace
 
-void silenceFrame(std::vector<unsigned char> &frame)
+void silenceFrame(std::vector<unsigned char> &frame, int mainDataBegin)
 {
     if (frame.size() < 4)
         return;
@@ -37,6 +37,14 @@ void silenceFrame(std::vector<unsigned char> &frame)
     if (mpeg::layer(header) != 3 || dataStart > int(frame.size()))
         return;
     std::fill(frame.begin() + sideStart, frame.begin() + dataStart, 0);
+    unsigned char *side = frame.data() + sideStart;
+    if (mpeg::version(header) == MpegVersion::Mpeg1) {
+        mainDataBegin = std::clamp(mainDataBegin, 0, 511);
+        side[0] = static_cast<unsigned char>(mainDataBegin >> 1);
+        side[1] = static_cast<unsigned char>((mainDataBegin & 1) << 7);
+    } else {
+        side[0] = static_cast<unsigned char>(std::clamp(mainDataBegin, 0, 255));
+    }
     if (protectedFrame) {
         std::uint16_t crc = frameCrc(frame.data() + 2, 2, 0xFFFF);
         crc = frameCrc(frame.data() + sideStart, dataStart - sideStart, crc);
@@ -106,8 +114,11 @@ std::vector<ReservoirHistory::Frame> ReservoirHistory::takeFramesBefore(const Mp
 
     for (int i = from; i < count; ++i) {
         Kept &kept = m_frames[std::size_t(i)];
-        if (dataStart[std::size_t(i)] - kept.mainDataBegin < dataStart[std::size_t(from)])
-            silenceFrame(kept.frame.bytes);
+        // Pointing at the copy's first main data byte keeps the decoder's reservoir
+        // bookkeeping whole: it holds on to the bytes that the frames after need.
+        const int reach = dataStart[std::size_t(i)] - dataStart[std::size_t(from)];
+        if (kept.mainDataBegin > reach)
+            silenceFrame(kept.frame.bytes, reach);
         taken.push_back(std::move(kept.frame));
     }
     m_frames.clear();

@@ -28,8 +28,8 @@ public:
 
     // The frames to copy before first, oldest first, and forgets the rest. None when first's
     // main data begins in first itself: a copy then starts as it always has. Those whose own
-    // main data begins before the oldest of them are silenced (side information zeroed): their
-    // bytes stay, since later main data lies in them, but they decode as silence, not noise.
+    // main data begins before the oldest of them are silenced: their bytes stay, since later
+    // main data lies in them, but they decode as silence, not as noise or a decoding error.
     std::vector<Frame> takeFramesBefore(const MpegFrame &first);
 
     void clear() { m_frames.clear(); }
@@ -46,8 +46,9 @@ private:
     std::deque<Kept> m_frames;
 };
 
-// Zeroes a Layer III frame's side information (and renews its CRC word): no bits of main data
-// are then read, and the frame decodes as silence.
-void silenceFrame(std::vector<unsigned char> &frame);
+// Zeroes a Layer III frame's side information but for main_data_begin, set to mainDataBegin
+// (and renews its CRC word): no bits of main data are then read and the frame decodes as
+// silence, while decoders still account for the reservoir bytes it points back over.
+void silenceFrame(std::vector<unsigned char> &frame, int mainDataBegin);
 
 } // namespace sonavell
