@@ -34,7 +34,7 @@ bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels,
     return encoder.finish();
 }
 
-bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps)
+bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps, bool crc)
 {
     EncoderLibrary library;
     if (!library.load(Mp3Encoder::libraryName()))
@@ -45,6 +45,7 @@ bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int 
     config.bitRate = static_cast<std::uint32_t>(kbps);
     config.noBitReservoir = false;
     config.writeVbrHeader = false;
+    config.crc = crc;
     std::uint32_t samplesPerChunk = 0;
     std::uint32_t outputSize = 0;
     EncoderStream *stream = nullptr;

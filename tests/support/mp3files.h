@@ -14,8 +14,10 @@ WaveFormat pcmFormat(int rate, int channels, int bits = 16);
 // zero-padded, as the file operations do.
 bool makeMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
 // The same through the encoder library directly, with the bit reservoir on, as other encoders
-// write: main data of a frame then begins in the frames before it. No Info frame.
-bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps);
+// write: main data of a frame then begins in the frames before it. No Info frame; with crc,
+// every frame carries a CRC word.
+bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int channels, int kbps,
+                      bool crc = false);
 // A sine tone of the given length as an MP3 file.
 bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
                  int amplitude = 8000);
