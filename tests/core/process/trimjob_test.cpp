@@ -160,6 +160,31 @@ TEST_P(TrimShortFileTest, KeepsTagsAndMode)
 INSTANTIATE_TEST_SUITE_P(Modes, TrimShortFileTest, ::testing::Bool(),
                          [](const auto &info) { return std::string(info.param ? "recode" : "copy"); });
 
+TEST_F(TrimJobTest, CopyLeaningOnTheBitReservoirPutsItsInfoFrameInsideTheTags)
+{
+    const QString path = m_folder.file(QStringLiteral("noise.mp3"));
+    ASSERT_TRUE(test::makeReservoirMp3(path, test::noisePcm(kRate, 1, 4.0, 12000), kRate, 1, 16));
+    const QByteArray id3v2 = QByteArray::fromHex("49443303000000000010") + QByteArray(16, '\0');
+    const QByteArray id3v1 = QByteArray("TAG").append(QByteArray("Noise").leftJustified(125, '\0'));
+    ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
+    TrimJob job({path});
+    job.setStartTrimSeconds(1);
+    job.setEndTrimSeconds(1);
+    run(job);
+
+    const QByteArray bytes = test::readAll(path);
+    EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
+    EXPECT_EQ(bytes.right(128), id3v1);
+    const QByteArray audio = bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128);
+    const test::DecodedMp3 out = test::decodeMp3(audio);
+    EXPECT_EQ(out.errors, 0);
+    EXPECT_TRUE(out.hasInfoFrame);
+    EXPECT_EQ(out.infoFrameCount, out.audioFrames);
+    EXPECT_GT(out.seconds(), 1.9);
+    EXPECT_LT(out.seconds(), 2.5);
+    EXPECT_EQ(entries(m_folder), QStringList{QStringLiteral("noise.mp3")});
+}
+
 TEST_F(TrimJobTest, CancelWhileReencodingLeavesTheFileAsItWas)
 {
     const QString path = makeTone("a.mp3", 20.0);
