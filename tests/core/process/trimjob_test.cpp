@@ -35,6 +35,26 @@ protected:
 
     void run(TrimJob &job) { test::runOnWorker(job, m_sink); }
 
+    // Puts an ID3v2 tag (one TIT2 frame) and an ID3v1 tag around the frames of path, trims one
+    // second off each end and gives what lies between the tags, checking that they stayed.
+    QByteArray trimTagged(const QString &path, bool recode)
+    {
+        // An ID3v2.3 header declaring 16 bytes, then one TIT2 frame of 6 bytes.
+        const QByteArray id3v2 = QByteArray::fromHex("49443303000000000010") + QByteArray::fromHex("544954320000000600000041626364") + "e";
+        EXPECT_EQ(id3v2.size(), 26);
+        const QByteArray id3v1 = QByteArray("TAG").append(QByteArray("Title").leftJustified(125, '\0'));
+        EXPECT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
+        TrimJob job({path});
+        job.setRecode(recode);
+        job.setStartTrimSeconds(1);
+        job.setEndTrimSeconds(1);
+        run(job);
+        const QByteArray bytes = test::readAll(path);
+        EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
+        EXPECT_EQ(bytes.right(128), id3v1);
+        return bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128);
+    }
+
     test::TempFolder m_folder;
     test::RecordingSink m_sink;
 };
@@ -133,23 +153,9 @@ TEST_P(TrimShortFileTest, IsReportedAndLeftAlone)
 TEST_P(TrimShortFileTest, KeepsTagsAndMode)
 {
     const QString path = makeTone("tagged.mp3", 3.0);
-    // An ID3v2.3 header declaring 16 bytes, then one TIT2 frame of 6 bytes.
-    const QByteArray id3v2 = QByteArray::fromHex("49443303000000000010") + QByteArray::fromHex("544954320000000600000041626364") + "e";
-    ASSERT_EQ(id3v2.size(), 26);
-    const QByteArray id3v1 = QByteArray("TAG").append(QByteArray("Title").leftJustified(125, '\0'));
-    ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
     const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther;
     ASSERT_TRUE(QFile::setPermissions(path, mode));
-    TrimJob job({path});
-    job.setRecode(GetParam());
-    job.setStartTrimSeconds(1);
-    job.setEndTrimSeconds(1);
-    run(job);
-
-    const QByteArray bytes = test::readAll(path);
-    EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
-    EXPECT_EQ(bytes.right(128), id3v1);
-    const test::DecodedMp3 out = test::decodeMp3(bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128));
+    const test::DecodedMp3 out = test::decodeMp3(trimTagged(path, GetParam()));
     EXPECT_GT(out.seconds(), 0.9);
     EXPECT_LT(out.seconds(), 1.5);
     EXPECT_EQ(QFile::permissions(path) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther),
@@ -164,19 +170,7 @@ TEST_F(TrimJobTest, CopyLeaningOnTheBitReservoirPutsItsInfoFrameInsideTheTags)
 {
     const QString path = m_folder.file(QStringLiteral("noise.mp3"));
     ASSERT_TRUE(test::makeReservoirMp3(path, test::noisePcm(kRate, 1, 4.0, 12000), kRate, 1, 16));
-    const QByteArray id3v2 = QByteArray::fromHex("49443303000000000010") + QByteArray(16, '\0');
-    const QByteArray id3v1 = QByteArray("TAG").append(QByteArray("Noise").leftJustified(125, '\0'));
-    ASSERT_TRUE(test::writeAll(path, id3v2 + test::readAll(path) + id3v1));
-    TrimJob job({path});
-    job.setStartTrimSeconds(1);
-    job.setEndTrimSeconds(1);
-    run(job);
-
-    const QByteArray bytes = test::readAll(path);
-    EXPECT_EQ(bytes.left(id3v2.size()), id3v2);
-    EXPECT_EQ(bytes.right(128), id3v1);
-    const QByteArray audio = bytes.mid(id3v2.size(), bytes.size() - id3v2.size() - 128);
-    const test::DecodedMp3 out = test::decodeMp3(audio);
+    const test::DecodedMp3 out = test::decodeMp3(trimTagged(path, false));
     EXPECT_EQ(out.errors, 0);
     EXPECT_TRUE(out.hasInfoFrame);
     EXPECT_EQ(out.infoFrameCount, out.audioFrames);
