@@ -9,6 +9,8 @@ namespace sonavell {
 
 namespace {
 
+// Gapless decoders read the delay field only behind a version string starting "LAME"; the
+// frames copied come from such an encoder as a rule, and the layout is that of 3.100.
 constexpr char kEncoderVersion[lametag::kVersionLength + 1] = "LAME3.100";
 constexpr int kTagBytes = lametag::kXingSize + lametag::kExtensionSize;
 

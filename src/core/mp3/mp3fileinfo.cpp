@@ -73,8 +73,10 @@ public:
             return true;
         m_template = mpeg::readBigEndian32(before.front().bytes.data());
         m_infoLength = infoFrameLength(m_template);
-        const std::vector<unsigned char> placeholder(std::size_t(std::max(m_infoLength, 0)), 0);
-        if (m_infoLength <= 0 || !m_sink.append(placeholder.data(), m_infoLength))
+        if (m_infoLength <= 0)
+            return true;
+        const std::vector<unsigned char> placeholder(std::size_t(m_infoLength), 0);
+        if (!m_sink.append(placeholder.data(), m_infoLength))
             return false;
         int hidden = 0;
         for (const ReservoirHistory::Frame &frame : before) {
