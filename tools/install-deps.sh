@@ -5,9 +5,10 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config ninja-build ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libasound2-dev libmad0-dev libmp3lame-dev libmp3lame0
+    libasound2-dev libpulse-dev libmad0-dev libmp3lame-dev libmp3lame0
     libgtest-dev
     lame alsa-utils
+    pulseaudio pulseaudio-utils
     desktop-file-utils
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)

@@ -43,6 +43,15 @@ public:
 
     virtual int deviceCount() const = 0;
     virtual QString deviceName(int device) const = 0;
+    // The device a recording should open, for back ends where the user picks one among the
+    // listed devices; -1 when the device number carries no choice (open device 0).
+    virtual int chosenDevice() const { return -1; }
+    // Makes `device` the one recordings take from (a running recording follows when it can).
+    virtual bool chooseDevice(int device)
+    {
+        (void)device;
+        return false;
+    }
 
     // The client is not owned and must outlive the open device.
     virtual bool open(int device, const WaveFormat &format, AudioInputClient *client) = 0;

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -69,6 +70,10 @@ public:
     virtual std::optional<MixerSelector> captureSelector() = 0;
     virtual bool readSelector(std::span<std::uint32_t> values) = 0;
     virtual bool writeSelector(std::span<const std::uint32_t> values) = 0;
+
+    // Called, on any thread, when lines appear or disappear (a headset plugged in), for mixers
+    // that can tell; an empty callback stops the calls before this returns.
+    virtual void setLinesChanged(std::function<void()> callback) { (void)callback; }
 };
 
 } // namespace sonavell

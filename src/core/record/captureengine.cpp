@@ -128,7 +128,7 @@ bool CaptureEngine::start()
         return false;
     m_encoder->startThread();
     // The encode thread keeps waiting after a failed open until the engine is stopped or destroyed.
-    if (!m_input.open(0, m_format, this))
+    if (!m_input.open(std::max(m_input.chosenDevice(), 0), m_format, this))
         return fail(Failure::DeviceOpen, m_input.errorText());
     for (AudioInputBuffer &header : m_headers) {
         if (!m_input.prepare(header)) {
