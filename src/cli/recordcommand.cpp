@@ -1,10 +1,13 @@
-// sonavell-cli record: records from an ALSA capture device into an MP3 file through the same
-// capture engine and encoder as the recorder window.
+// sonavell-cli record: records from a source of the desktop's sound server, or an ALSA capture
+// device, into an MP3 file through the same capture engine and encoder as the recorder window.
 
 #include "cli/clicommand.h"
 
 #include "core/encode/mp3encoder.h"
 #include "platform/alsaaudioinput.h"
+#include "platform/pulseaudioinput.h"
+#include "platform/pulsecontext.h"
+#include "platform/pulsemixer.h"
 #include "core/record/captureengine.h"
 #include "core/record/silencedetector.h"
 #include "core/settings/recordersettings.h"
@@ -28,7 +31,9 @@ namespace {
 struct RecordOptions
 {
     QString device = QStringLiteral("default");
+    bool deviceGiven = false;
     QString alsaConfig; // a file with an ALSA configuration to look the device up in
+    QString source;     // a sound server source: row number as `sources` shows it, or name
     std::optional<int> seconds;
     std::optional<int> bitRate;
     std::optional<int> rate;
@@ -59,6 +64,10 @@ QString parse(const QStringList &args, RecordOptions &options)
         if (arg == QStringLiteral("--device")) {
             if (!value(&options.device) || options.device.isEmpty())
                 return QStringLiteral("--device needs a PCM name");
+            options.deviceGiven = true;
+        } else if (arg == QStringLiteral("--source")) {
+            if (!value(&options.source) || options.source.isEmpty())
+                return QStringLiteral("--source needs a row number or a source name");
         } else if (arg == QStringLiteral("--alsa-config")) {
             if (!value(&options.alsaConfig))
                 return QStringLiteral("--alsa-config needs a file");
@@ -92,6 +101,10 @@ QString parse(const QStringList &args, RecordOptions &options)
     }
     if (options.output.isEmpty())
         return QStringLiteral("no output file given");
+    if (options.deviceGiven && !options.source.isEmpty())
+        return QStringLiteral("--source and --device cannot be given together");
+    if (!options.alsaConfig.isEmpty() && !options.source.isEmpty())
+        return QStringLiteral("--alsa-config goes with --device, not --source");
     return {};
 }
 
@@ -216,6 +229,38 @@ private:
     std::thread m_thread;
 };
 
+// The server's name of the source `wanted` names: a row as `sources` numbers them (from 1), a
+// source's name or its description. Empty when none matches.
+QString findSource(const std::shared_ptr<PulseContext> &pulse, const QString &wanted)
+{
+    bool isRow = false;
+    const int row = wanted.toInt(&isRow);
+    if (isRow) {
+        PulseMixer mixer(pulse);
+        if (!mixer.open(0))
+            return {};
+        const QList<PulseSource> sources = pulse->sources();
+        const std::optional<MixerLine> line = mixer.captureSource(row - 1);
+        mixer.close();
+        for (const PulseSource &source : sources)
+            if (line && source.description == line->name)
+                return source.name;
+        return {};
+    }
+    for (const PulseSource &source : pulse->sources())
+        if (source.name == wanted || source.description == wanted)
+            return source.name;
+    return {};
+}
+
+QString describeSource(const std::shared_ptr<PulseContext> &pulse, const QString &name)
+{
+    for (const PulseSource &source : pulse->sources())
+        if (source.name == name)
+            return source.description;
+    return name;
+}
+
 // OUT.mp3, then OUT001.mp3, OUT002.mp3 for the files a long silence starts.
 QString splitName(const QString &output, int index)
 {
@@ -255,9 +300,34 @@ int runRecord(const QStringList &args)
     const int bitRate = options.bitRate.value_or(settings().bitRate());
     const std::uint64_t byteLimit = options.seconds ? std::uint64_t(*options.seconds) * format.avgBytesPerSec : 0;
 
+    // The sound server unless an ALSA device is named.
+    std::shared_ptr<PulseContext> pulse;
+    if (!options.deviceGiven)
+        pulse = PulseContext::connect();
+    std::unique_ptr<AudioInput> device;
+    QString deviceText = options.device;
+    if (pulse) {
+        if (!options.source.isEmpty()) {
+            const QString name = findSource(pulse, options.source);
+            if (name.isEmpty()) {
+                std::fprintf(stderr, "sonavell-cli record: the sound server has no source \"%s\"; see sonavell-cli sources\n",
+                             qPrintable(options.source));
+                return 1;
+            }
+            pulse->chooseSource(name);
+        }
+        deviceText = describeSource(pulse, pulse->recordingSource());
+        device = std::make_unique<PulseAudioInput>(pulse);
+    } else if (!options.source.isEmpty()) {
+        std::fprintf(stderr, "sonavell-cli record: --source needs the desktop's sound server, and none answers\n");
+        return 1;
+    } else {
+        device = std::make_unique<AlsaAudioInput>(options.device, config);
+    }
+    AudioInput &input = *device;
+
     RecordState state;
     SignalWatch signalWatch(state);
-    AlsaAudioInput input(options.device, config);
     std::uint64_t bytesSoFar = 0;
     std::uint64_t overruns = 0;
     std::uint64_t lostMs = 0;
@@ -281,7 +351,7 @@ int runRecord(const QStringList &args)
             return 1;
         }
         std::printf("Recording %s from \"%s\": %u Hz, %u channel(s), %d kbit/s. Ctrl+C stops.\n", qPrintable(path),
-                    qPrintable(options.device), format.samplesPerSec, unsigned(format.channels), bitRate);
+                    qPrintable(deviceText), format.samplesPerSec, unsigned(format.channels), bitRate);
         std::fflush(stdout);
 
         const RecordState::Reason reason = state.wait();
@@ -320,9 +390,12 @@ int runRecord(const QStringList &args)
 
 const CommandRegistration registration({
     "record",
-    "[--device NAME] [--alsa-config FILE] [--seconds N] [--bitrate K] [--rate HZ] [--channels 1|2] OUT.mp3",
-    "Record from an ALSA capture device (default \"default\") into OUT.mp3 until N seconds are captured or "
-    "Ctrl+C; the silence settings apply. --alsa-config looks NAME up in that configuration file.",
+    "[--source ROW|NAME | --device NAME [--alsa-config FILE]] [--seconds N] [--bitrate K] [--rate HZ] "
+    "[--channels 1|2] OUT.mp3",
+    "Record into OUT.mp3 until N seconds are captured or Ctrl+C; the silence settings apply. Through the "
+    "desktop's sound server when one answers: --source picks a row of `sonavell-cli sources` or a source "
+    "by name (default: the server's default source). --device records from that ALSA PCM instead (ALSA's "
+    "\"default\" when no sound server answers); --alsa-config looks NAME up in that configuration file.",
     runRecord,
 });
 

@@ -5,8 +5,8 @@ namespace {
 
 using test::CliTest;
 
-const char *const kCommands[] = {"cut",      "genres", "info", "join", "mp3towav", "record",
-                                 "reencode", "split",  "tag",  "trim", "wav2mp3"};
+const char *const kCommands[] = {"cut",      "genres",  "info",  "join", "mp3towav", "record",
+                                 "reencode", "sources", "split", "tag",  "trim",     "wav2mp3"};
 
 class CommandHelp : public CliTest, public testing::WithParamInterface<const char *>
 {

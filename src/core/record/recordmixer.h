@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace sonavell {
 
@@ -50,6 +51,8 @@ public:
     void setSourceLevel(int row, std::uint32_t level);
     OutputLine outputLine();
     void setOutputLevel(std::uint32_t level);
+    // See Mixer::setLinesChanged.
+    void setLinesChanged(std::function<void()> callback) { m_mixer.setLinesChanged(std::move(callback)); }
 
 private:
     struct Selector;

@@ -8,6 +8,23 @@ namespace sonavell {
 
 RecordSourcePanel::RecordSourcePanel(Mixer &mixer) : m_mixer(mixer) {}
 
+RecordSourcePanel::~RecordSourcePanel()
+{
+    m_mixer.setLinesChanged({});
+}
+
+void RecordSourcePanel::watchLines(std::function<void()> post)
+{
+    m_mixer.setLinesChanged(std::move(post));
+}
+
+void RecordSourcePanel::linesChanged()
+{
+    m_chosen = m_mixer.currentSource();
+    showRows();
+    load();
+}
+
 void RecordSourcePanel::notify()
 {
     if (m_rowsChanged)

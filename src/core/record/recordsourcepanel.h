@@ -31,6 +31,9 @@ public:
 
     // The mixer is not owned and must outlive the panel.
     explicit RecordSourcePanel(Mixer &mixer);
+    ~RecordSourcePanel();
+    RecordSourcePanel(const RecordSourcePanel &) = delete;
+    RecordSourcePanel &operator=(const RecordSourcePanel &) = delete;
 
     int count() const { return m_count; }
     int chosen() const { return m_chosen; }
@@ -59,6 +62,12 @@ public:
     void sliderMoved(int row, std::uint32_t position);
     // The record setup dialog ended with OK (the mixer device may have changed).
     void setupAccepted();
+    // Inputs came or went, or another one was chosen elsewhere: the rows, the chosen row and
+    // the levels are read again.
+    void linesChanged();
+    // For mixers that tell when lines come and go: `post` runs on the mixer's thread and must
+    // bring linesChanged() onto the user-interface thread. Stops when the panel goes.
+    void watchLines(std::function<void()> post);
 
     RecordMixer &mixer() { return m_mixer; }
 

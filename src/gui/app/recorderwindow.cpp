@@ -148,6 +148,16 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     connect(this, &RecorderWindow::selectedFileChanged, m_player, &PlayerPanel::showTag);
     skinRecorderWindow(this);
     skinPlayerPanel(m_player);
+    // A headset plugged in or a sink changed: the rows and the volume follow without a restart.
+    m_sources->watchLines([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_sources->linesChanged();
+                m_player->bindVolume();
+            },
+            Qt::QueuedConnection);
+    });
     m_ui->playerFrame->hide(); // the panel starts closed; "Open/Close Tag Edit" shows it
     m_timerId = startTimer(1000);
 }
@@ -377,6 +387,9 @@ void RecorderWindow::showRecordSetup()
         return;
     // The mixer device may have changed: list its inputs and read its output line again.
     m_sources->setupAccepted();
+    // Where the dialog chose the record source itself, the rows show that choice.
+    if (m_input.chosenDevice() >= 0)
+        m_sources->linesChanged();
     m_ui->recordControl->refresh();
     m_player->bindVolume();
     update();

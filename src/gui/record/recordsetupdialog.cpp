@@ -8,8 +8,8 @@
 
 namespace sonavell {
 
-RecordSetupDialog::RecordSetupDialog(RecorderSettings &settings, const AudioInput &input, QWidget *parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::RecordSetupDialog>()), m_settings(settings)
+RecordSetupDialog::RecordSetupDialog(RecorderSettings &settings, AudioInput &input, QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::RecordSetupDialog>()), m_settings(settings), m_input(input)
 {
     m_ui->setupUi(this);
     for (int hz : RecorderSettings::kSampleRates)
@@ -29,8 +29,12 @@ RecordSetupDialog::RecordSetupDialog(RecorderSettings &settings, const AudioInpu
         bitRateIndex >= 0 && bitRateIndex < static_cast<int>(RecorderSettings::kBitRates.size());
     m_ui->bitRateCombo->setCurrentIndex(inTable ? bitRateIndex : RecorderSettings::kDefaultBitRateIndex);
     // An out-of-range position selects nothing; OK then stores device 0.
-    m_ui->deviceCombo->setCurrentIndex(mixerDevice.load() - 1 < input.deviceCount() ? mixerDevice.load() - 1
-                                                                                    : -1);
+    const int chosen = input.chosenDevice();
+    if (chosen >= 0)
+        m_ui->deviceCombo->setCurrentIndex(chosen);
+    else
+        m_ui->deviceCombo->setCurrentIndex(mixerDevice.load() - 1 < input.deviceCount() ? mixerDevice.load() - 1
+                                                                                        : -1);
     showEstimate();
 
     connect(m_ui->monoRadio, &QRadioButton::toggled, this, &RecordSetupDialog::showEstimate);
@@ -70,6 +74,8 @@ void RecordSetupDialog::accept()
         RecorderSettings::kSampleRates[static_cast<std::size_t>(m_ui->sampleRateCombo->currentIndex())]);
     m_settings.setSaveDirectory(m_ui->saveDirectoryEdit->text());
     mixerDevice = m_ui->deviceCombo->currentIndex() + 1;
+    if (m_input.chosenDevice() >= 0 && m_ui->deviceCombo->currentIndex() >= 0)
+        m_input.chooseDevice(m_ui->deviceCombo->currentIndex());
     QDialog::accept();
 }
 
