@@ -4,6 +4,7 @@
 #include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
 #include "platform/pulseaudioinput.h"
+#include "platform/pulseaudiooutput.h"
 #include "platform/pulsecontext.h"
 #include "platform/pulsemixer.h"
 
@@ -13,7 +14,7 @@ AudioBackend soundServerBackend(std::shared_ptr<PulseContext> pulse)
 {
     AudioBackend backend;
     backend.input = std::make_unique<PulseAudioInput>(pulse);
-    backend.output = std::make_unique<AlsaAudioOutput>();
+    backend.output = std::make_unique<PulseAudioOutput>(pulse);
     backend.mixer = std::make_unique<PulseMixer>(pulse);
     backend.pulse = std::move(pulse);
     return backend;

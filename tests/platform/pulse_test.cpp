@@ -1,5 +1,6 @@
 #include "core/record/recordsourcepanel.h"
 #include "platform/pulseaudioinput.h"
+#include "platform/pulseaudiooutput.h"
 #include "platform/pulsecontext.h"
 #include "platform/pulsemixer.h"
 
@@ -275,6 +276,72 @@ TEST_F(PulseTest, ToneIntoTheSinkIsRecordedFromTheMonitorRowAtItsLevelAndLength)
     EXPECT_GE(tone.seconds(), 0.99);
     EXPECT_NEAR(tone.peak, kAmplitude, kAmplitude / 100);
     EXPECT_EQ(input.overrunCount(), 0u);
+}
+
+// Counts the output's handed-back buffers.
+class PlayedCounter : public AudioOutputClient
+{
+public:
+    void onAudioOutput(Event event, AudioOutputBuffer *) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_done += event == Event::BufferDone ? 1 : 0;
+        m_changed.notify_all();
+    }
+    bool waitFor(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 60s, [&] { return m_done >= count; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_done = 0;
+};
+
+TEST_F(PulseTest, OutputPlaysIntoTheDefaultSinkAtItsLevelAndReportsThePosition)
+{
+    PulseAudioInput input(context);
+    ASSERT_TRUE(input.chooseDevice(1));
+    CaptureClient capture(input);
+    ASSERT_TRUE(input.open(input.chosenDevice(), stereo(), &capture)) << input.errorText().toStdString();
+    Ring ring(4608);
+    ASSERT_TRUE(ring.queueAll(input));
+    ASSERT_TRUE(input.start()) << input.errorText().toStdString();
+
+    constexpr int kAmplitude = 12000;
+    // A lead-in of silence, as for paplay: an idle sink drops the first moments of a new stream.
+    const QByteArray pcm = test::constantPcm(kRate, kChannels, 0.3, 0) + test::sinePcm(kRate, kChannels, 1.0, 441, kAmplitude);
+    constexpr int kParts = 13;
+    std::vector<QByteArray> parts;
+    std::vector<AudioOutputBuffer> buffers;
+    const qsizetype partSize = pcm.size() / kParts / kFrameBytes * kFrameBytes;
+    for (int i = 0; i < kParts; ++i)
+        parts.push_back(pcm.mid(i * partSize, i + 1 < kParts ? partSize : -1));
+    for (const QByteArray &part : parts)
+        buffers.push_back(AudioOutputBuffer{reinterpret_cast<const std::uint8_t *>(part.constData()),
+                                            static_cast<std::uint32_t>(part.size()), false, false});
+    PulseAudioOutput output(context);
+    PlayedCounter played;
+    ASSERT_TRUE(output.open(stereo(), &played)) << output.errorText().toStdString();
+    for (AudioOutputBuffer &buffer : buffers)
+        ASSERT_TRUE(output.prepare(buffer) && output.write(buffer));
+    ASSERT_TRUE(played.waitFor(kParts));
+    // Half a second more at the monitor: by then the sink has played the last of it.
+    ASSERT_TRUE(capture.waitForBytes(capture.size() + kRate * kFrameBytes / 2));
+    EXPECT_NEAR(double(output.positionBytes()), double(pcm.size()), kRate * kFrameBytes * 0.05);
+    EXPECT_TRUE(output.reset());
+    EXPECT_EQ(output.positionBytes(), 0u);
+    EXPECT_TRUE(output.close());
+    capture.stopRequeueing();
+    ASSERT_TRUE(input.reset());
+    EXPECT_TRUE(input.close());
+
+    const ToneSpan tone = findTone(capture.captured(), kAmplitude / 4);
+    ASSERT_GE(tone.firstFrame, 0) << "nothing was played";
+    EXPECT_NEAR(tone.sineSeconds(kAmplitude), 1.0, 0.01);
+    EXPECT_NEAR(tone.peak, kAmplitude, kAmplitude / 100);
 }
 
 TEST_F(PulseTest, SourceRemovedMidRecordingEndsWithWhatWasCaptured)
