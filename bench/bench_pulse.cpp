@@ -91,7 +91,7 @@ int main()
 
     const std::uint64_t bytes = std::uint64_t(kRate) * 4 * kSeconds;
     // parec reads the monitor as a second client at the same time; head ends it after the minute.
-    const QByteArray command = "parec -d " + monitor.toUtf8() + " --raw --format=s16le --rate=44100 --channels=2 | head -c "
+    const QByteArray command = "parec -d " + monitor.toUtf8() + " --raw --format=s16le --rate=44100 --channels=2 2>/dev/null | head -c "
                                + QByteArray::number(qulonglong(bytes))
                                + " | lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b "
                                + QByteArray::number(kBitRate) + " - "

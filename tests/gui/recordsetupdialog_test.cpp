@@ -2,6 +2,9 @@
 
 #include "dialogtesthelpers.h"
 #include "platform/fakeaudioinput.h"
+#include "platform/pulseaudioinput.h"
+#include "platform/pulsecontext.h"
+#include "pulsedaemon.h"
 #include "core/record/recordmixer.h"
 #include "core/settings/recordersettings.h"
 #include "testsupport.h"
@@ -199,6 +202,31 @@ TEST_F(RecordSetupDialogTest, BrowseButtonPutsTheChosenFolderInTheEdit)
     child<QPushButton>("browseButton")->click();
     EXPECT_TRUE(cancel.handled());
     EXPECT_EQ(child<QLineEdit>("saveDirectoryEdit")->text(), folder.path() + QLatin1Char('/'));
+}
+
+TEST(RecordSetupDialogSoundServer, ListsTheServersSourcesAndOkMakesTheChosenOneTheRecordSource)
+{
+    test::PulseDaemon daemon;
+    QString error;
+    ASSERT_TRUE(daemon.start(&error)) << error.toStdString();
+    std::shared_ptr<PulseContext> pulse = PulseContext::connect(daemon.server(), &error);
+    ASSERT_TRUE(pulse) << error.toStdString();
+    const std::int32_t savedMixerDevice = mixerDevice.load();
+    PulseAudioInput input(pulse);
+    RecorderSettings settings;
+    RecordSetupDialog dialog(settings, input);
+    auto *combo = dialog.findChild<QComboBox *>(QStringLiteral("deviceCombo"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(0), QString::fromLatin1(test::PulseDaemon::kPipeDescription));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("Monitor of %1").arg(QString::fromLatin1(test::PulseDaemon::kSinkDescription)));
+    EXPECT_EQ(combo->currentIndex(), 0); // the server's default source
+
+    combo->setCurrentIndex(1);
+    dialog.accept();
+    EXPECT_EQ(pulse->recordingSource(), QString::fromLatin1(test::PulseDaemon::kSinkName) + QStringLiteral(".monitor"));
+    EXPECT_EQ(input.chosenDevice(), 1);
+    mixerDevice = savedMixerDevice;
 }
 
 } // namespace

@@ -394,6 +394,26 @@ TEST_F(PulseTest, SourceThatAppearsIsToldAndListed)
     EXPECT_EQ(panel.row(2).caption, kMonitorCaption);
 }
 
+TEST_F(PulseTest, BeyondEightSourcesTheChosenOneIsTheFirstRow)
+{
+    for (int i = 0; i < 7; ++i)
+        ASSERT_EQ(daemon.pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+                                QStringLiteral("source_name=extra%1").arg(i), QStringLiteral("description=Extra%1").arg(i)}),
+                  0);
+    // Eight inputs before the monitor: the monitor would be the ninth row.
+    ASSERT_EQ(context->sources().size(), 9);
+    ASSERT_TRUE(context->chooseSource(QString::fromLatin1(test::PulseDaemon::kSinkName) + QStringLiteral(".monitor")));
+
+    PulseMixer mixer(context);
+    RecordSourcePanel panel(mixer);
+    panel.create();
+    panel.initialise();
+    ASSERT_EQ(panel.count(), RecordSourcePanel::kRows);
+    EXPECT_EQ(panel.row(0).caption, kMonitorCaption);
+    EXPECT_EQ(panel.row(1).caption, QString::fromLatin1(test::PulseDaemon::kPipeDescription));
+    EXPECT_EQ(panel.chosen(), 0);
+}
+
 TEST(PulseContextTest, NoServerAnsweringGivesNoContext)
 {
     test::TempFolder folder;
