@@ -24,34 +24,6 @@ namespace {
 constexpr int kSeconds = 300;
 constexpr int kBitRate = 160;
 
-// Pauses the engine once the whole file has been captured; past its end the file device
-// returns buffers it never wrote.
-class EndOfInput : public CaptureListener
-{
-public:
-    EndOfInput(CaptureEngine &engine, std::uint64_t bytes) : m_engine(engine), m_bytes(bytes) {}
-    void onBuffer(const std::int16_t *, std::uint32_t byteCount, bool) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_seen += byteCount;
-        if (m_seen >= m_bytes && !m_engine.isPaused())
-            m_engine.togglePause();
-        m_changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_seen >= m_bytes; });
-    }
-
-private:
-    CaptureEngine &m_engine;
-    const std::uint64_t m_bytes;
-    std::uint64_t m_seen = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-};
-
 void report(const char *name, double cpu)
 {
     std::printf("%-36s %7.2f s CPU  %6.3f CPU s per audio minute\n", name, cpu, cpu / (kSeconds / 60.0));
@@ -87,7 +59,7 @@ int main()
         format.samplesPerSec = kRate;
         engine.setRecordFormat(format);
         engine.setBitRate(kBitRate);
-        EndOfInput end(engine, static_cast<std::uint64_t>(pcm.size()));
+        CapturedBytes end(engine, static_cast<std::uint64_t>(pcm.size()));
         engine.setListener(&end);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {

@@ -25,33 +25,6 @@ namespace {
 constexpr int kSeconds = 60;
 constexpr int kBitRate = 160;
 
-// Pauses the engine once a minute has been captured.
-class MinuteCaptured : public CaptureListener
-{
-public:
-    MinuteCaptured(CaptureEngine &engine, std::uint64_t bytes) : m_engine(engine), m_bytes(bytes) {}
-    void onBuffer(const std::int16_t *, std::uint32_t byteCount, bool) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_seen += byteCount;
-        if (m_seen >= m_bytes && !m_engine.isPaused())
-            m_engine.togglePause();
-        m_changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_seen >= m_bytes; });
-    }
-
-private:
-    CaptureEngine &m_engine;
-    const std::uint64_t m_bytes;
-    std::uint64_t m_seen = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-};
-
 void report(const char *name, double cpu)
 {
     std::printf("%-40s %7.2f s CPU  %6.3f CPU s per audio minute\n", name, cpu, cpu / (kSeconds / 60.0));
@@ -114,7 +87,7 @@ int main()
         format.samplesPerSec = kRate;
         engine.setRecordFormat(format);
         engine.setBitRate(kBitRate);
-        MinuteCaptured minute(engine, bytes);
+        CapturedBytes minute(engine, bytes);
         engine.setListener(&minute);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {

@@ -1,6 +1,5 @@
 #include "gui/app/recorderwindow.h"
 #include "platform/audiobackend.h"
-#include "platform/pulsecontext.h"
 #include "platform/udisksremovabledrives.h"
 #include "core/settings/recordersettings.h"
 #include "gui/skin/appicons.h"
@@ -30,13 +29,7 @@ int main(int argc, char **argv)
     // The desktop's sound server when one answers, else ALSA. On the server the record source
     // the user chose last time is taken again while it exists.
     sonavell::AudioBackend audio = sonavell::openAudioBackend();
-    if (audio.pulse) {
-        const QString key = QStringLiteral("Record Source");
-        if (const std::optional<QByteArray> remembered = sonavell::readValue(key); remembered && !remembered->isEmpty())
-            audio.pulse->chooseSource(QString::fromUtf8(*remembered));
-        audio.pulse->setChoiceChanged(
-            [key](const QString &source) { sonavell::writeValue(key, source.toUtf8()); });
-    }
+    sonavell::rememberRecordSource(audio);
     sonavell::UdisksRemovableDrives drives;
     sonavell::RecorderWindow window(*audio.input, *audio.output, *audio.mixer);
     window.setRemovableDrives(drives);

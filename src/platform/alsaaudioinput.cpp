@@ -1,6 +1,7 @@
 #include "platform/alsaaudioinput.h"
 
 #include "platform/alsasupport.h"
+#include "platform/capturebufferqueue.h"
 #include "platform/losttimemeter.h"
 
 #include <poll.h>
@@ -39,9 +40,7 @@ public:
     snd_pcm_uframes_t bufferFrames = 0;
     int wakeFd = -1;
 
-    std::mutex mutex;
-    std::condition_variable queueChanged;
-    std::deque<AudioInputBuffer *> queued;
+    CaptureBufferQueue queue;
     std::atomic<bool> resetRequested{false};
 
     ~Stream()
@@ -56,7 +55,7 @@ public:
     void wake()
     {
         resetRequested = true;
-        queueChanged.notify_all();
+        queue.wake();
         const std::uint64_t one = 1;
         [[maybe_unused]] ssize_t written = ::write(wakeFd, &one, sizeof one);
     }
@@ -215,15 +214,8 @@ bool AlsaAudioInput::queue(AudioInputBuffer &buffer)
         return fail(QStringLiteral("The capture device is not open"));
     if (!buffer.prepared)
         return fail(QStringLiteral("A capture buffer was queued without being prepared"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        if (m_deviceLost)
-            return fail(QStringLiteral("The capture device was removed"));
-        buffer.bytesRecorded = 0;
-        buffer.queued = true;
-        m_stream->queued.push_back(&buffer);
-    }
-    m_stream->queueChanged.notify_all();
+    if (!m_stream->queue.push(buffer))
+        return fail(QStringLiteral("The capture device was removed"));
     return true;
 }
 
@@ -253,26 +245,12 @@ bool AlsaAudioInput::start()
         snd_pcm_t *pcm = stream.pcm.get();
         bool lost = false;
 
-        auto deliver = [&](AudioInputBuffer *buffer, std::uint64_t frames) {
-            {
-                std::lock_guard lock(stream.mutex);
-                stream.queued.pop_front();
-                buffer->queued = false;
-                buffer->bytesRecorded = stream.toBytes(frames);
-            }
-            if (stream.client)
-                stream.client->onAudioInput(AudioInputClient::Event::BufferDone, buffer);
-        };
+        auto deliver = [&](std::uint64_t frames) { stream.queue.handBackFirst(stream.toBytes(frames), stream.client); };
 
         while (!stream.resetRequested) {
-            AudioInputBuffer *buffer = nullptr;
-            {
-                std::unique_lock lock(stream.mutex);
-                stream.queueChanged.wait(lock, [&] { return stream.resetRequested || (!lost && !stream.queued.empty()); });
-                if (stream.resetRequested)
-                    break;
-                buffer = stream.queued.front();
-            }
+            AudioInputBuffer *buffer = stream.queue.waitFirst([&] { return stream.resetRequested.load(); }, lost);
+            if (!buffer)
+                break;
             const std::uint64_t wanted = buffer->length / stream.frameBytes;
             std::uint64_t filled = 0;
             while (filled < wanted && !lost) {
@@ -309,37 +287,26 @@ bool AlsaAudioInput::start()
                     break;
             }
             if (stream.resetRequested) {
-                deliver(buffer, filled);
+                deliver(filled);
                 break;
             }
             if (lost) {
                 // Keep what was captured; the rest of this buffer becomes silence.
                 snd_pcm_format_set_silence(stream.sampleFormat, buffer->data + stream.toBytes(filled),
                                            static_cast<unsigned>((wanted - filled) * stream.channels));
-                {
-                    std::lock_guard lock(stream.mutex);
-                    m_deviceLost = true;
-                }
-                deliver(buffer, wanted);
+                stream.queue.markLost();
+                m_deviceLost = true;
+                deliver(wanted);
                 if (stream.client)
                     stream.client->onAudioInput(AudioInputClient::Event::DeviceLost, nullptr);
                 continue;
             }
-            deliver(buffer, filled);
+            deliver(filled);
         }
 
         snd_pcm_drop(pcm);
         // Hand back whatever is still queued, as a reset does.
-        for (;;) {
-            AudioInputBuffer *buffer = nullptr;
-            {
-                std::lock_guard lock(stream.mutex);
-                if (stream.queued.empty())
-                    break;
-                buffer = stream.queued.front();
-            }
-            deliver(buffer, 0);
-        }
+        stream.queue.handBackAll(stream.client);
     });
     return true;
 }
@@ -362,17 +329,7 @@ bool AlsaAudioInput::reset()
         return true;
     joinThread();
     // Buffers queued but never started are handed back here, on the caller's thread.
-    std::deque<AudioInputBuffer *> pending;
-    {
-        std::lock_guard lock(m_stream->mutex);
-        pending.swap(m_stream->queued);
-    }
-    for (AudioInputBuffer *buffer : pending) {
-        buffer->queued = false;
-        buffer->bytesRecorded = 0;
-        if (m_stream->client)
-            m_stream->client->onAudioInput(AudioInputClient::Event::BufferDone, buffer);
-    }
+    m_stream->queue.handBackAll(m_stream->client);
     snd_pcm_drop(m_stream->pcm.get());
     snd_pcm_prepare(m_stream->pcm.get());
     m_stream->resetRequested = false;

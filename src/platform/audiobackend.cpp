@@ -7,6 +7,7 @@
 #include "platform/pulseaudiooutput.h"
 #include "platform/pulsecontext.h"
 #include "platform/pulsemixer.h"
+#include "core/settings/recordersettings.h"
 
 namespace sonavell {
 
@@ -29,6 +30,16 @@ AudioBackend openAudioBackend()
     backend.output = std::make_unique<AlsaAudioOutput>();
     backend.mixer = std::make_unique<AlsaMixer>();
     return backend;
+}
+
+void rememberRecordSource(const AudioBackend &backend)
+{
+    if (!backend.pulse)
+        return;
+    const QString key = QString::fromLatin1(kRecordSourceKey);
+    if (const std::optional<QByteArray> remembered = readValue(key); remembered && !remembered->isEmpty())
+        backend.pulse->chooseSource(QString::fromUtf8(*remembered));
+    backend.pulse->setChoiceChanged([key](const QString &source) { writeValue(key, source.toUtf8()); });
 }
 
 } // namespace sonavell

@@ -27,4 +27,11 @@ AudioBackend openAudioBackend();
 // The sound server's back end on an existing connection.
 AudioBackend soundServerBackend(std::shared_ptr<PulseContext> pulse);
 
+// The value file that keeps the record source the user chose on the sound server.
+inline constexpr const char *kRecordSourceKey = "Record Source";
+
+// Takes the source remembered in "Record Source.dat" again while it exists, and remembers every
+// later choice there. Nothing to do on ALSA.
+void rememberRecordSource(const AudioBackend &backend);
+
 } // namespace sonavell

@@ -1,5 +1,6 @@
 #include "platform/pulseaudioinput.h"
 
+#include "platform/capturebufferqueue.h"
 #include "platform/losttimemeter.h"
 #include "platform/pulsecontext.h"
 
@@ -7,9 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <vector>
 
 namespace sonavell {
@@ -47,15 +46,13 @@ public:
     QString recording;                  // the source the stream records from
     bool moved = false;                 // the server moved the stream; mainloop lock held
 
-    std::mutex mutex;
-    std::condition_variable queueChanged;
-    std::deque<AudioInputBuffer *> queued;
+    CaptureBufferQueue queue;
     std::atomic<bool> resetRequested{false};
 
     void wake()
     {
         resetRequested = true;
-        queueChanged.notify_all();
+        queue.wake();
         PulseLock lock(pulse);
         pa_threaded_mainloop_signal(pulse.mainloop(), 0);
     }
@@ -220,15 +217,8 @@ bool PulseAudioInput::queue(AudioInputBuffer &buffer)
         return fail(QStringLiteral("The capture device is not open"));
     if (!buffer.prepared)
         return fail(QStringLiteral("A capture buffer was queued without being prepared"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        if (m_deviceLost)
-            return fail(QStringLiteral("The capture source was removed"));
-        buffer.bytesRecorded = 0;
-        buffer.queued = true;
-        m_stream->queued.push_back(&buffer);
-    }
-    m_stream->queueChanged.notify_all();
+    if (!m_stream->queue.push(buffer))
+        return fail(QStringLiteral("The capture source was removed"));
     return true;
 }
 
@@ -245,11 +235,7 @@ bool PulseAudioInput::start()
     stream.resetRequested = false;
     if (!stream.stream) {
         // Fragments of one buffer: the server hands over audio as fast as the encoder takes it.
-        std::uint32_t fragment = 0;
-        {
-            std::lock_guard lock(stream.mutex);
-            fragment = stream.queued.empty() ? 0 : stream.queued.front()->length;
-        }
+        std::uint32_t fragment = stream.queue.firstLength();
         if (fragment == 0)
             fragment = static_cast<std::uint32_t>(pa_usec_to_bytes(50000, &stream.spec));
         fragment -= fragment % stream.frameBytes;
@@ -307,16 +293,7 @@ void PulseAudioInput::run(Stream &stream)
     std::uint64_t bytesTaken = 0;
     bool lost = false;
 
-    auto deliver = [&](AudioInputBuffer *buffer, std::uint32_t bytes) {
-        {
-            std::lock_guard lock(stream.mutex);
-            stream.queued.pop_front();
-            buffer->queued = false;
-            buffer->bytesRecorded = bytes;
-        }
-        if (stream.client)
-            stream.client->onAudioInput(AudioInputClient::Event::BufferDone, buffer);
-    };
+    auto deliver = [&](std::uint32_t bytes) { stream.queue.handBackFirst(bytes, stream.client); };
     auto took = [&](std::size_t bytes) {
         const std::uint64_t before = bytesTaken / stream.frameBytes;
         bytesTaken += bytes;
@@ -325,14 +302,9 @@ void PulseAudioInput::run(Stream &stream)
     };
 
     while (!stream.resetRequested) {
-        AudioInputBuffer *buffer = nullptr;
-        {
-            std::unique_lock lock(stream.mutex);
-            stream.queueChanged.wait(lock, [&] { return stream.resetRequested || (!lost && !stream.queued.empty()); });
-            if (stream.resetRequested)
-                break;
-            buffer = stream.queued.front();
-        }
+        AudioInputBuffer *buffer = stream.queue.waitFirst([&] { return stream.resetRequested.load(); }, lost);
+        if (!buffer)
+            break;
         const std::uint32_t wanted = buffer->length - buffer->length % stream.frameBytes;
         std::uint32_t filled = 0;
         if (!stream.leftover.empty()) {
@@ -393,35 +365,24 @@ void PulseAudioInput::run(Stream &stream)
             took(got);
         }
         if (stream.resetRequested) {
-            deliver(buffer, filled);
+            deliver(filled);
             break;
         }
         if (lost) {
             // Keep what was captured; the rest of this buffer becomes silence.
             std::memset(buffer->data + filled, stream.silence, wanted - filled);
-            {
-                std::lock_guard lock(stream.mutex);
-                m_deviceLost = true;
-            }
-            deliver(buffer, wanted);
+            stream.queue.markLost();
+            m_deviceLost = true;
+            deliver(wanted);
             if (stream.client)
                 stream.client->onAudioInput(AudioInputClient::Event::DeviceLost, nullptr);
             continue;
         }
-        deliver(buffer, filled);
+        deliver(filled);
     }
 
     // Hand back whatever is still queued, as a reset does.
-    for (;;) {
-        AudioInputBuffer *buffer = nullptr;
-        {
-            std::lock_guard lock(stream.mutex);
-            if (stream.queued.empty())
-                break;
-            buffer = stream.queued.front();
-        }
-        deliver(buffer, 0);
-    }
+    stream.queue.handBackAll(stream.client);
 }
 
 void PulseAudioInput::disconnect()
@@ -451,17 +412,7 @@ bool PulseAudioInput::reset()
     if (m_thread.joinable())
         m_thread.join();
     // Buffers queued but never started are handed back here, on the caller's thread.
-    std::deque<AudioInputBuffer *> pending;
-    {
-        std::lock_guard lock(m_stream->mutex);
-        pending.swap(m_stream->queued);
-    }
-    for (AudioInputBuffer *buffer : pending) {
-        buffer->queued = false;
-        buffer->bytesRecorded = 0;
-        if (m_stream->client)
-            m_stream->client->onAudioInput(AudioInputClient::Event::BufferDone, buffer);
-    }
+    m_stream->queue.handBackAll(m_stream->client);
     disconnect();
     m_stream->resetRequested = false;
     return true;

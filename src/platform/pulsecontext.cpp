@@ -289,60 +289,49 @@ std::optional<PulseSink> PulseContext::playbackSink()
     return query.sinks.front();
 }
 
-bool PulseContext::setSourceVolume(std::uint32_t index, std::uint32_t volume)
+namespace {
+
+// Reads the volume of one source or sink by index, then sets its loudest channel to `volume`
+// with the balance kept. Mainloop lock held.
+template <typename Info, typename Get, typename Set>
+bool setVolume(PulseContext &pulse, std::uint32_t index, std::uint32_t volume, Get get, Set set)
 {
-    PulseLock lock(*this);
-    pa_cvolume current{};
     struct Current
     {
         pa_threaded_mainloop *mainloop;
-        pa_cvolume *volume;
+        pa_cvolume volume{};
         bool found = false;
-    } found{m_mainloop, &current};
-    wait(pa_context_get_source_info_by_index(
-        m_context, index,
-        [](pa_context *, const pa_source_info *info, int eol, void *data) {
-            auto *c = static_cast<Current *>(data);
-            if (!eol && info) {
-                *c->volume = info->volume;
-                c->found = true;
-            }
-            pa_threaded_mainloop_signal(c->mainloop, 0);
-        },
-        &found));
-    if (!found.found)
+    } current{pulse.mainloop()};
+    auto read = [](pa_context *, const Info *info, int eol, void *data) {
+        auto *c = static_cast<Current *>(data);
+        if (!eol && info) {
+            c->volume = info->volume;
+            c->found = true;
+        }
+        pa_threaded_mainloop_signal(c->mainloop, 0);
+    };
+    pulse.wait(get(pulse.context(), index, read, &current));
+    if (!current.found)
         return false;
-    const pa_cvolume wanted = scaledVolume(current, volume);
-    Success result{m_mainloop};
-    return wait(pa_context_set_source_volume_by_index(m_context, index, &wanted, onSuccess, &result)) && result.ok;
+    const pa_cvolume wanted = scaledVolume(current.volume, volume);
+    Success result{pulse.mainloop()};
+    return pulse.wait(set(pulse.context(), index, &wanted, onSuccess, &result)) && result.ok;
+}
+
+} // namespace
+
+bool PulseContext::setSourceVolume(std::uint32_t index, std::uint32_t volume)
+{
+    PulseLock lock(*this);
+    return setVolume<pa_source_info>(*this, index, volume, pa_context_get_source_info_by_index,
+                                     pa_context_set_source_volume_by_index);
 }
 
 bool PulseContext::setSinkVolume(std::uint32_t index, std::uint32_t volume)
 {
     PulseLock lock(*this);
-    pa_cvolume current{};
-    struct Current
-    {
-        pa_threaded_mainloop *mainloop;
-        pa_cvolume *volume;
-        bool found = false;
-    } found{m_mainloop, &current};
-    wait(pa_context_get_sink_info_by_index(
-        m_context, index,
-        [](pa_context *, const pa_sink_info *info, int eol, void *data) {
-            auto *c = static_cast<Current *>(data);
-            if (!eol && info) {
-                *c->volume = info->volume;
-                c->found = true;
-            }
-            pa_threaded_mainloop_signal(c->mainloop, 0);
-        },
-        &found));
-    if (!found.found)
-        return false;
-    const pa_cvolume wanted = scaledVolume(current, volume);
-    Success result{m_mainloop};
-    return wait(pa_context_set_sink_volume_by_index(m_context, index, &wanted, onSuccess, &result)) && result.ok;
+    return setVolume<pa_sink_info>(*this, index, volume, pa_context_get_sink_info_by_index,
+                                   pa_context_set_sink_volume_by_index);
 }
 
 QString PulseContext::chosenSource()

@@ -1,4 +1,6 @@
 #include "core/record/recordsourcepanel.h"
+#include "core/settings/recordersettings.h"
+#include "platform/audiobackend.h"
 #include "platform/pulseaudioinput.h"
 #include "platform/pulseaudiooutput.h"
 #include "platform/pulsecontext.h"
@@ -412,6 +414,31 @@ TEST_F(PulseTest, BeyondEightSourcesTheChosenOneIsTheFirstRow)
     EXPECT_EQ(panel.row(0).caption, kMonitorCaption);
     EXPECT_EQ(panel.row(1).caption, QString::fromLatin1(test::PulseDaemon::kPipeDescription));
     EXPECT_EQ(panel.chosen(), 0);
+}
+
+TEST_F(PulseTest, ChosenSourceIsRememberedInItsValueFileForTheNextStart)
+{
+    overrideDataFolder(folder.path());
+    const QString monitor = QString::fromLatin1(test::PulseDaemon::kSinkName) + QStringLiteral(".monitor");
+    {
+        const AudioBackend first = soundServerBackend(context);
+        rememberRecordSource(first);
+        PulseMixer &mixer = static_cast<PulseMixer &>(*first.mixer);
+        RecordSourcePanel panel(mixer);
+        panel.create();
+        panel.initialise();
+        panel.radioClicked(rowNamed(panel, kMonitorCaption));
+    }
+    QByteArray expected;
+    expected.append(char(monitor.size())).append(3, '\0').append(monitor.toUtf8());
+    EXPECT_EQ(test::readAll(folder.file(QStringLiteral("Record Source.dat"))), expected);
+
+    QString error;
+    std::shared_ptr<PulseContext> again = PulseContext::connect(daemon.server(), &error);
+    ASSERT_TRUE(again) << error.toStdString();
+    rememberRecordSource(soundServerBackend(again));
+    EXPECT_EQ(again->recordingSource(), monitor);
+    overrideDataFolder({});
 }
 
 TEST(PulseContextTest, NoServerAnsweringGivesNoContext)
