@@ -300,6 +300,11 @@ int runRecord(const QStringList &args)
     const int bitRate = options.bitRate.value_or(settings().bitRate());
     const std::uint64_t byteLimit = options.seconds ? std::uint64_t(*options.seconds) * format.avgBytesPerSec : 0;
 
+    // Before any thread starts (the sound server's event thread among them), so all of them
+    // leave the signals to the watch.
+    RecordState state;
+    SignalWatch signalWatch(state);
+
     // The sound server unless an ALSA device is named.
     std::shared_ptr<PulseContext> pulse;
     if (!options.deviceGiven)
@@ -325,9 +330,6 @@ int runRecord(const QStringList &args)
         device = std::make_unique<AlsaAudioInput>(options.device, config);
     }
     AudioInput &input = *device;
-
-    RecordState state;
-    SignalWatch signalWatch(state);
     std::uint64_t bytesSoFar = 0;
     std::uint64_t overruns = 0;
     std::uint64_t lostMs = 0;
