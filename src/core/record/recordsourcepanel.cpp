@@ -71,8 +71,12 @@ void RecordSourcePanel::exchange(bool save, int row)
         notify();
     }
     // The row may lie beyond the inputs found by a load; its slider keeps its old position.
-    if (row < kRows)
-        recordLevel.store(static_cast<std::int32_t>(m_rows[static_cast<size_t>(row)].position));
+    if (row < kRows) {
+        const Row &chosen = m_rows[static_cast<size_t>(row)];
+        setRecordLevel(static_cast<std::int32_t>(std::min<std::uint32_t>(chosen.position, INT32_MAX)),
+                       static_cast<std::int32_t>(std::min<std::uint32_t>(chosen.minimum, INT32_MAX)),
+                       static_cast<std::int32_t>(std::min<std::uint32_t>(chosen.maximum, INT32_MAX)));
+    }
 }
 
 void RecordSourcePanel::create()

@@ -14,9 +14,11 @@ SilenceDetector::Action SilenceDetector::onBuffer(const std::int16_t *samples, s
     const std::int32_t level = bufferLevel(samples, byteCount);
     m_silentBytes += byteCount;
     m_levelSum += level;
-    // The mean level of the buffers since the last sound.
+    // The mean level of the buffers since the last sound. A buffer that is sound on its own
+    // counts too: after a long silent stretch the mean alone would hardly move, and the encoder
+    // writes such a buffer to the file as sound.
     const auto average = static_cast<std::int32_t>(m_levelSum / (m_silentBytes / byteCount));
-    if (!isSilent(average)) {
+    if (!isSilent(level) || !isSilent(average)) {
         m_silentBytes = 0;
         m_levelSum = 0;
         m_heard = true;

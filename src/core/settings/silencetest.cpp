@@ -2,12 +2,31 @@
 
 #include "core/settings/recordersettings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 namespace sonavell {
 
 std::atomic<std::int32_t> recordLevel{0};
+std::atomic<std::int32_t> recordLevelMinimum{0};
+std::atomic<std::int32_t> recordLevelMaximum{0};
+
+void setRecordLevel(std::int32_t position, std::int32_t minimum, std::int32_t maximum)
+{
+    recordLevelMinimum.store(minimum, std::memory_order_relaxed);
+    recordLevelMaximum.store(maximum, std::memory_order_relaxed);
+    recordLevel.store(position, std::memory_order_relaxed);
+}
+
+double recordLevelPercent()
+{
+    const double level = recordLevel.load(std::memory_order_relaxed);
+    const double minimum = recordLevelMinimum.load(std::memory_order_relaxed);
+    const double maximum = recordLevelMaximum.load(std::memory_order_relaxed);
+    const double percent = maximum > minimum ? (level - minimum) * 100.0 / (maximum - minimum) : level;
+    return std::clamp(percent, 0.0, 100.0);
+}
 
 std::int32_t bufferLevel(const void *samples, std::uint32_t byteCount)
 {
@@ -28,9 +47,11 @@ std::int32_t bufferLevel(const void *samples, std::uint32_t byteCount)
 
 std::int32_t silenceThreshold()
 {
-    // The record level nudges the threshold up by about 2.4 per 100 slider steps;
-    // sensitivity moves it between 330 and 370.
-    const std::int32_t level = recordLevel.load(std::memory_order_relaxed);
+    // The record level nudges the threshold up by at most 2.4 (slider at the top); sensitivity
+    // moves it between 330 and 370. Taking the level as a share of the mixer's range keeps a
+    // sound server's 0..65536 volume from lifting the threshold above quiet speech (-30 dBFS is
+    // a mean level of about 700).
+    const double level = recordLevelPercent();
     const double offset = (level - 10.0) * static_cast<double>(0.023655094f);
     const float low = static_cast<float>(offset + 330.0);
     const float high = static_cast<float>(offset + 370.0);

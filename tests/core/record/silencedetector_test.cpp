@@ -88,9 +88,19 @@ TEST_F(SilenceDetectorTest, SoundInTheStretchRestartsTheCount)
     SilenceDetector detector(format);
     detector.onBuffer(loud.data(), 4608);
     EXPECT_EQ(buffersUntilAction(detector, 200), 0);
-    // The mean over the stretch decides: one loud buffer among 200 quiet ones is not enough.
+    // One buffer of sound is sound, however long the quiet stretch before it.
     detector.onBuffer(loud.data(), 4608);
-    EXPECT_EQ(buffersUntilAction(detector, 400), 29); // 201 + 29 buffers pass 6 s
+    EXPECT_EQ(buffersUntilAction(detector, 400), 230);
+}
+
+TEST_F(SilenceDetectorTest, SoundAfterALongSilentStartIsHeard)
+{
+    SilenceDetector detector(format);
+    EXPECT_EQ(buffersUntilAction(detector, 192 * 20), 0); // 20 s of silence first
+    const std::vector<std::int16_t> speech(2304, 700);   // about -33 dBFS
+    EXPECT_EQ(detector.onBuffer(speech.data(), 4608), SilenceDetector::Action::None);
+    EXPECT_TRUE(detector.hasHeardSound());
+    EXPECT_EQ(buffersUntilAction(detector, 400), 230);
 }
 
 } // namespace

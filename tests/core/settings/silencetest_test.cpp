@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace sonavell {
@@ -17,12 +18,12 @@ class SilenceTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        recordLevel = 0;
+        setRecordLevel(0, 0, 0);
         settings().setSensitivity(500);
     }
-    static void use(std::int32_t level, int sensitivity)
+    static void use(std::int32_t level, int sensitivity, std::int32_t minimum = 0, std::int32_t maximum = 0)
     {
-        recordLevel = level;
+        setRecordLevel(level, minimum, maximum);
         settings().setSensitivity(sensitivity);
     }
 };
@@ -32,11 +33,14 @@ struct ThresholdCase
     std::int32_t level;
     int sensitivity;
     std::int32_t threshold;
+    std::int32_t maximum = 0; // the mixer's range 0..maximum; 0: no range known
 };
 
-void PrintTo(const ThresholdCase &c, std::ostream *os)
+std::string thresholdCaseName(const ::testing::TestParamInfo<ThresholdCase> &info)
 {
-    *os << "level" << c.level << "_sensitivity" << c.sensitivity;
+    const ThresholdCase &c = info.param;
+    return "level" + std::to_string(c.level) + (c.maximum ? "_of" + std::to_string(c.maximum) : std::string())
+        + "_sensitivity" + std::to_string(c.sensitivity);
 }
 
 class SilenceThreshold : public SilenceTest, public ::testing::WithParamInterface<ThresholdCase>
@@ -45,19 +49,34 @@ class SilenceThreshold : public SilenceTest, public ::testing::WithParamInterfac
 
 TEST_P(SilenceThreshold, FollowsLevelAndSensitivity)
 {
-    use(GetParam().level, GetParam().sensitivity);
+    use(GetParam().level, GetParam().sensitivity, 0, GetParam().maximum);
     EXPECT_EQ(silenceThreshold(), GetParam().threshold);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SilenceThreshold,
                          ::testing::Values(ThresholdCase{10, 1, 330}, ThresholdCase{10, 1000, 369},
-                                           ThresholdCase{0, 500, 349}, ThresholdCase{65535, 500, 1899},
+                                           ThresholdCase{0, 500, 349},
                                            // Sensitivity past the slider's range is capped at the top.
-                                           ThresholdCase{10, 5000, 370}),
-                         [](const auto &info) {
-                             return "level" + std::to_string(info.param.level) + "_sensitivity" +
-                                    std::to_string(info.param.sensitivity);
-                         });
+                                           ThresholdCase{10, 5000, 370},
+                                           // A slider at the top gives the same threshold on every
+                                           // mixer: an ALSA control, a 0..65535 one, a sound server's.
+                                           ThresholdCase{31, 500, 352, 31}, ThresholdCase{65535, 500, 352, 65535},
+                                           ThresholdCase{65536, 500, 352, 65536},
+                                           // A sound server's volume may go past 100%.
+                                           ThresholdCase{98304, 500, 352, 65536},
+                                           ThresholdCase{6553, 500, 349, 65535}),
+                         thresholdCaseName);
+
+// Quiet speech, a 1 kHz tone at -30 dBFS, is heard at the default sensitivity with the level
+// slider at the top of any mixer's range.
+TEST_F(SilenceTest, QuietSpeechIsSoundWhateverTheMixerRange)
+{
+    const QByteArray tone = test::sinePcm(44100, 2, 0.1, 1000, 1036);
+    for (const std::int32_t maximum : {31, 100, 65535, 65536}) {
+        use(maximum, 500, 0, maximum);
+        EXPECT_FALSE(isSilent(bufferLevel(tone.constData(), static_cast<std::uint32_t>(tone.size())))) << maximum;
+    }
+}
 
 TEST_F(SilenceTest, LevelIsTheMeanAbsoluteSample)
 {
