@@ -7,6 +7,10 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -125,6 +129,9 @@ bool Mp3Encoder::start(std::uint32_t chunkBytes)
         fail(Error::FileNotCreated);
         return false;
     }
+    // Held while the file is written: the recovery of interrupted recordings leaves a locked
+    // file alone, whichever process looks.
+    ::flock(m_file->handle(), LOCK_SH | LOCK_NB);
     return true;
 }
 
@@ -190,6 +197,9 @@ bool Mp3Encoder::finish()
     }
     closeStream();
     if (m_file) {
+        // The finished file, tag and all, is on the disk before it is renamed and listed.
+        if (!hasFailed() && m_syncInterval.count() > 0 && m_index >= 0)
+            ::fdatasync(m_file->handle());
         m_file->close();
         if (m_file->error() != QFileDevice::NoError)
             fail(Error::WriteFailed);
@@ -213,6 +223,24 @@ void Mp3Encoder::startThread()
     m_stopSignal.store(false);
     m_index = 0;
     m_thread = std::thread([this] { encodeLoop(); });
+    if (m_file && m_syncInterval.count() > 0) {
+        m_syncStop = false;
+        m_syncThread = std::thread([this] { syncLoop(); });
+    }
+}
+
+// Its own thread: fdatasync may take long on a slow disk, and the encode thread must keep pace
+// with the capture device. Writes from the encode thread go on meanwhile.
+void Mp3Encoder::syncLoop()
+{
+    const int fd = m_file->handle();
+    std::unique_lock lock(m_syncMutex);
+    while (!m_syncWake.wait_for(lock, m_syncInterval, [this] { return m_syncStop; })) {
+        lock.unlock();
+        ::fdatasync(fd);
+        m_syncCount.fetch_add(1);
+        lock.lock();
+    }
 }
 
 void Mp3Encoder::stopThread()
@@ -222,6 +250,14 @@ void Mp3Encoder::stopThread()
     m_stopSignal.store(true);
     m_handOff->ready().release(m_handOff->maximum());
     m_thread.join();
+    if (m_syncThread.joinable()) {
+        {
+            std::lock_guard lock(m_syncMutex);
+            m_syncStop = true;
+        }
+        m_syncWake.notify_all();
+        m_syncThread.join();
+    }
     finish();
 }
 

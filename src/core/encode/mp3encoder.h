@@ -6,8 +6,11 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 class QFile;
@@ -70,9 +73,14 @@ public:
     // True at once when no stream is open.
     bool finish();
 
-    // Must be called from the thread that owns the encoder, after start().
+    // Must be called from the thread that owns the encoder, after start(). While the encode
+    // thread runs, a second thread flushes the file to the disk every syncInterval, so a power
+    // cut costs at most the last few seconds; never the capture callback's time.
     void startThread();
     void stopThread();
+    void setSyncInterval(std::chrono::milliseconds interval) { m_syncInterval = interval; }
+    // Flushes to the disk done so far by that thread.
+    int syncCount() const { return m_syncCount.load(); }
     bool isThreadRunning() const { return m_thread.joinable(); }
 
     // A recording skipped every chunk so far as silence at its start.
@@ -87,6 +95,7 @@ public:
 
 private:
     void encodeLoop();
+    void syncLoop();
     bool appendToFile(const unsigned char *bytes, std::uint32_t count);
     void closeStream();
     void writeInfoTag(const QByteArray &tag);
@@ -110,6 +119,12 @@ private:
     int m_index = -1;
     std::unique_ptr<QFile> m_file;
     std::atomic<bool> m_started{false};
+    std::chrono::milliseconds m_syncInterval{5000};
+    std::thread m_syncThread;
+    std::mutex m_syncMutex;
+    std::condition_variable m_syncWake;
+    bool m_syncStop = false;
+    std::atomic<int> m_syncCount{0};
     std::atomic<Error> m_error{Error::None};
 };
 

@@ -1,9 +1,13 @@
 #include "core/record/recordingcontrol.h"
 
+#include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
 #include "core/record/recordinglistener.h"
+#include "core/record/recordingmarker.h"
+#include "core/record/recordingrecovery.h"
 #include "core/settings/recordersettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -40,10 +44,13 @@ RecordingControl::RecordingControl(AudioInput &input, RecordingView &view, QObje
     connect(this, &RecordingControl::splitRequested, this, &RecordingControl::splitOnSilence, Qt::QueuedConnection);
     connect(this, &RecordingControl::stopWithErrorRequested, this, &RecordingControl::stopWithError,
             Qt::QueuedConnection);
+    connect(this, &RecordingControl::lostAudioReported, this, &RecordingControl::showLostAudio, Qt::QueuedConnection);
 }
 
 RecordingControl::~RecordingControl()
 {
+    // Destroyed while recording (the window goes without a Stop): the marker stays, so the
+    // take is recovered at the next start.
     if (m_engine) {
         m_engine->setListener(nullptr);
         m_engine->stop();
@@ -63,17 +70,96 @@ int RecordingControl::bufferPeak(const std::int16_t *samples, std::uint32_t byte
 
 void RecordingControl::record()
 {
+    if (m_engine || m_asking)
+        return;
     m_splitCount = 0;
-    start();
+    start(NameChoice::Ask);
 }
 
-void RecordingControl::start()
+void RecordingControl::recordScheduled()
 {
     if (m_engine)
         return;
-    m_recordPath = settings().saveDirectory() + m_clock().toString(QStringLiteral("yyyy-MM-dd-HH-mm"));
-    m_format = settings().recordFormat();
+    m_splitCount = 0;
+    start(NameChoice::TakeFreeName);
+}
 
+QString RecordingControl::freeTarget(const QString &target) const
+{
+    const QString free = recordnames::nextFreeName(target);
+    // All thousand numbers taken: a name no file has, as the Part's temporary-name rule does.
+    return free.isEmpty() ? target.chopped(4) + unusedNamePart(folderOf(target), QStringLiteral("Un")) + QStringLiteral(".Mp3")
+                          : free;
+}
+
+// Decides the Record File name before anything is captured, so no answer can come too late.
+// False when the take must not start (a question answered while a timed start began).
+bool RecordingControl::settleName(NameChoice choice, const QString &folder)
+{
+    m_approvedTarget.clear();
+    const QString box = m_view.recordFileText();
+    if (box.isEmpty())
+        return true;
+    // The name the file will really get, with ".mp3" forced.
+    const QString target = forceMp3Extension(folder + box);
+    if (!QFileInfo::exists(target))
+        return true;
+    if (choice == NameChoice::TakeFreeName) {
+        m_view.setRecordFileText(freeTarget(target).mid(folder.size()));
+        return true;
+    }
+    m_asking = true;
+    const bool replace = m_view.confirmReplace(box + QStringLiteral(" already exists,Do you want to replace it?"));
+    m_asking = false;
+    if (m_engine)
+        return false;
+    if (replace)
+        m_approvedTarget = target;
+    else
+        m_view.setRecordFileText(QString());
+    return true;
+}
+
+void RecordingControl::start(NameChoice choice)
+{
+    if (m_engine)
+        return;
+    auto refuse = [this](const QString &message) {
+        m_view.setRecordingState(false);
+        m_view.showError(message);
+        Q_EMIT recordingChanged(false);
+    };
+    // The save directory is always a folder: a trailing '/' is added. A missing one is not made,
+    // since it may be a drive that is not mounted.
+    QString folder = settings().saveDirectory();
+    if (folder.trimmed().isEmpty()) {
+        refuse(QStringLiteral("No save folder is set. Choose one in Record Setup."));
+        return;
+    }
+    folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    if (!QFileInfo(folder).isDir()) {
+        refuse(QStringLiteral("The save folder %1 does not exist. Choose another in Record Setup.").arg(folder));
+        return;
+    }
+    if (!settleName(choice, folder))
+        return;
+
+    // A second take in the same minute, or a file left by a crash, keeps its name.
+    const QString stamp = folder + m_clock().toString(QStringLiteral("yyyy-MM-dd-HH-mm"));
+    m_recordPath = stamp;
+    for (int n = 1; n <= 999 && (QFileInfo::exists(m_recordPath) || QFileInfo(m_recordPath).isSymLink()); ++n)
+        m_recordPath = stamp + QString::asprintf("%03d", n);
+    m_format = settings().recordFormat();
+    const QString base = m_recordPath.mid(m_recordPath.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString box = m_view.recordFileText();
+    // With an empty box the take is named after its time stamp; another take of this minute may
+    // already have that name.
+    const QString plannedTarget = box.isEmpty() ? freeTarget(forceMp3Extension(m_recordPath)) : forceMp3Extension(folder + box);
+
+    auto marker = std::make_unique<RecordingMarker>();
+    marker->write(m_markerFolder.isEmpty() ? dataFolder() : m_markerFolder, m_recordPath, plannedTarget);
     auto engine = std::make_unique<CaptureEngine>(m_input);
     auto listener = std::make_unique<RecordingListener>(*this, m_format, *engine);
     engine->setListener(listener.get());
@@ -90,20 +176,16 @@ void RecordingControl::start()
             || failure == CaptureEngine::Failure::DeviceQueue || failure == CaptureEngine::Failure::DeviceStart;
         if (fileWasCreated)
             QFile::remove(m_recordPath);
-        m_view.showError(QStringLiteral("The recording could not start: %1").arg(why));
-        Q_EMIT recordingChanged(false);
+        marker->remove();
+        refuse(QStringLiteral("The recording could not start: %1").arg(why));
         return;
     }
     m_engine = std::move(engine);
     m_listener = std::move(listener);
+    m_marker = std::move(marker);
 
-    const QString base = m_recordPath.mid(m_recordPath.lastIndexOf(QLatin1Char('/')) + 1);
-    QString box = m_view.recordFileText();
-    if (!box.isEmpty() && QFileInfo::exists(folderOf(m_recordPath) + QLatin1Char('/') + box)
-        && !m_view.confirmReplace(box + QStringLiteral(" already exists,Do you want to replace it?")))
-        box.clear();
     if (box.isEmpty())
-        m_view.setRecordFileText(forceMp3Extension(base));
+        m_view.setRecordFileText(plannedTarget.mid(folder.size()));
     m_view.setRecordingState(true);
     Q_EMIT recordingChanged(true);
 }
@@ -131,27 +213,42 @@ void RecordingControl::stop()
     m_engine->setListener(nullptr);
     m_engine->stop();
     const QString recorded = m_recordPath;
+    // Every chunk left out as silence: the file holds only the encoder's own closing frames.
+    const bool nothingEncoded = m_engine->encoder() && !m_engine->encoder()->hasStarted();
     m_engine->close();
     m_engine.reset();
     m_listener.reset();
 
+    // Only the file the user agreed to replace is replaced; any other taken name (the box edited
+    // during the take, another program's file) gives way to the next free number.
     QString target = finalTarget();
-    if (QFileInfo::exists(target) && !QFile::remove(target))
-        target = target.chopped(4) + unusedNamePart(folderOf(target), QStringLiteral("Un")) + QStringLiteral(".Mp3");
-    if (!QFile::rename(recorded, target)) {
-        target = target.chopped(4) + QStringLiteral("repeat.mp3");
-        if (!QFile::rename(recorded, target)) {
-            target = recorded;
-            m_view.showError(QStringLiteral("The recording could not be renamed; it is kept as %1").arg(recorded));
-        }
+    if (QFileInfo::exists(target)) {
+        if (target != m_approvedTarget || !QFile::remove(target))
+            target = freeTarget(target);
     }
+    bool renamed = QFile::rename(recorded, target);
+    if (!renamed) {
+        target = freeTarget(target.chopped(4) + QStringLiteral("repeat.mp3"));
+        renamed = QFile::rename(recorded, target);
+    }
+    if (!renamed) {
+        // The marker stays, so the next start tries again.
+        target = recorded;
+        m_view.showError(QStringLiteral("The recording could not be renamed; it is kept as %1").arg(recorded));
+    } else if (m_marker) {
+        m_marker->remove();
+    }
+    m_marker.reset();
+    m_approvedTarget.clear();
 
-    // A file smaller than the sample rate in bytes (about two seconds at 160 kbit/s) is a false start.
-    const QFileInfo file(target);
-    if (settings().silenceEnabled() && file.size() < static_cast<qint64>(m_format.samplesPerSec))
+    // A take in which not one frame of sound was written (the detector left out a silent start
+    // that never ended) is no recording.
+    if (settings().silenceEnabled() && renamed && (nothingEncoded || scanMp3Frames(target).audioFrames == 0)) {
         QFile::remove(target);
-    else
+        m_view.showNotice(QStringLiteral("Nothing was heard during the recording, so no file was kept."));
+    } else {
         m_view.addFile(target);
+    }
 
     m_view.setRecordingState(false);
     m_view.setPauseText(QStringLiteral("Pause"));
@@ -179,7 +276,17 @@ void RecordingControl::splitOnSilence()
     text += QString::asprintf("%03d", m_splitCount + 1) + QStringLiteral(".mp3");
     m_view.setRecordFileText(text);
     ++m_splitCount;
-    start();
+    // Nobody is there to answer: a numbered name that is taken gives way to a free one.
+    start(NameChoice::TakeFreeName);
+}
+
+void RecordingControl::showLostAudio(quint64 milliseconds)
+{
+    if (!m_engine)
+        return;
+    m_view.showLostAudio(QStringLiteral("%1 s of audio were lost during this recording: the sound card delivered "
+                                        "less than it should have. The file has a gap there.")
+                             .arg(QString::number(double(milliseconds) / 1000.0, 'f', 1)));
 }
 
 } // namespace sonavell

@@ -14,6 +14,7 @@ namespace sonavell {
 
 class AudioInput;
 class RecordingListener;
+class RecordingMarker;
 
 // What the recording control needs of the main window. Called on the user-interface thread.
 class RecordingView
@@ -29,6 +30,11 @@ public:
     virtual void setPauseText(const QString &text) = 0;
     virtual void setTitle(const QString &title) = 0;
     virtual void showError(const QString &message) = 0;
+    // Something the user should know that is not a failure.
+    virtual void showNotice(const QString &message) { showError(message); }
+    // Audio the capture device never delivered in the current recording, all of it so far;
+    // called each time it grows.
+    virtual void showLostAudio(const QString &message) { showError(message); }
     virtual void addFile(const QString &path) = 0;
 };
 
@@ -47,14 +53,19 @@ public:
     RecordingControl(AudioInput &input, RecordingView &view, QObject *parent = nullptr);
     ~RecordingControl() override;
 
-    // The Record button or command: numbering starts again, then Start.
+    // The Record button or command: numbering starts again, then Start. A Record File name
+    // that is taken is asked about before anything is recorded.
     void record();
+    // A timed start: as record(), but never asks; a taken name is replaced by the next free one.
+    void recordScheduled();
     void togglePause();
     void stop();
     // Stop, then Start again into the next numbered file.
     void splitOnSilence();
 
     bool isRecording() const { return m_engine != nullptr; }
+    // The replace question of a Record is open.
+    bool isAsking() const { return m_asking; }
     bool isPaused() const { return m_engine && m_engine->isPaused(); }
     int splitCount() const { return m_splitCount; }
     // The running engine, for the waveform strip; null when idle.
@@ -64,6 +75,8 @@ public:
 
     // The local time a recording is named after; replaceable for tests.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    // Where the in-progress markers go (the Data folder unless set).
+    void setMarkerFolder(const QString &folder) { m_markerFolder = folder; }
 
     // The largest sample of a buffer as a magnitude; -32768 counts as 32768.
     static int bufferPeak(const std::int16_t *samples, std::uint32_t byteCount);
@@ -73,6 +86,7 @@ public:
     void requestSplit() { Q_EMIT splitRequested(); }
     void requestStopWithError(const QString &message) { Q_EMIT stopWithErrorRequested(message); }
     void requestStripRedraw() { Q_EMIT stripRedrawRequested(); }
+    void reportLostAudio(quint64 milliseconds) { Q_EMIT lostAudioReported(milliseconds); }
     void reportBuffer(const std::int16_t *samples, std::uint32_t byteCount, const QString &elapsed)
     {
         Q_EMIT bufferRecorded(bufferPeak(samples, byteCount), elapsed);
@@ -89,11 +103,16 @@ Q_SIGNALS:
     void stopRequested();
     void splitRequested();
     void stopWithErrorRequested(const QString &message);
+    void lostAudioReported(quint64 milliseconds);
 
 private:
-    void start();
+    enum class NameChoice { Ask, TakeFreeName };
+    void start(NameChoice choice);
+    bool settleName(NameChoice choice, const QString &folder);
     void stopWithError(const QString &message);
+    void showLostAudio(quint64 milliseconds);
     QString finalTarget() const;
+    QString freeTarget(const QString &target) const;
 
     AudioInput &m_input;
     RecordingView &m_view;
@@ -101,8 +120,13 @@ private:
     std::unique_ptr<RecordingListener> m_listener;
     WaveFormat m_format;
     QString m_recordPath;
+    // The one existing file the user agreed to replace for this take; no other is ever replaced.
+    QString m_approvedTarget;
     int m_splitCount = 0;
+    bool m_asking = false;
     std::function<QDateTime()> m_clock;
+    QString m_markerFolder;
+    std::unique_ptr<RecordingMarker> m_marker;
 };
 
 } // namespace sonavell

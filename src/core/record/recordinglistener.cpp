@@ -33,6 +33,11 @@ void RecordingListener::onBuffer(const std::int16_t *samples, std::uint32_t byte
             m_control.requestStopWithError(Mp3Encoder::errorText(encoder->error()));
         }
     }
+    // Told as it happens, not only at Stop; small jitter of the clock is not worth a message.
+    if (const std::uint64_t lost = m_engine.lostMilliseconds(); lost >= m_lostReported + kLostReportStepMs) {
+        m_lostReported = lost;
+        m_control.reportLostAudio(lost);
+    }
     m_control.reportBuffer(samples, byteCount, m_engine.elapsedText());
 }
 

@@ -30,6 +30,8 @@ private:
     CaptureEngine &m_engine;
     SilenceDetector m_detector;
     bool m_failureReported = false;
+    static constexpr std::uint64_t kLostReportStepMs = 100;
+    std::uint64_t m_lostReported = 0;
 };
 
 } // namespace sonavell

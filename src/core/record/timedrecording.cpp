@@ -27,7 +27,7 @@ class ControlRecorder : public ScheduledRecorder
 public:
     explicit ControlRecorder(RecordingControl &control) : m_control(control) {}
     bool isRecording() const override { return m_control.isRecording(); }
-    void record() override { m_control.record(); }
+    void record() override { m_control.recordScheduled(); }
     void stop() override { m_control.stop(); }
 
 private:

@@ -3,6 +3,7 @@
 #include "decodedmp3.h"
 #include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
+#include "core/record/recordingmarker.h"
 #include "platform/fakeaudioinput.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -32,21 +34,26 @@ public:
     bool confirmReplace(const QString &question) override
     {
         questions << question;
+        if (onQuestion)
+            onQuestion();
         return answerYes;
     }
     void setRecordingState(bool on) override { recording = on; }
     void setPauseText(const QString &text) override { pauseText = text; }
     void setTitle(const QString &text) override { title = text; }
     void showError(const QString &message) override { errors << message; }
+    void showNotice(const QString &message) override { notices << message; }
     void addFile(const QString &path) override { files << path; }
 
     QString box;
     QStringList questions;
     bool answerYes = true;
+    std::function<void()> onQuestion;
     bool recording = false;
     QString pauseText = QStringLiteral("Pause");
     QString title;
     QStringList errors;
+    QStringList notices;
     QStringList files;
 };
 
@@ -66,6 +73,7 @@ protected:
         settings().setSilenceAction(0);
         recordLevel = 0;
         m_control.setClock([] { return QDateTime(QDate(2024, 5, 1), QTime(9, 30, 12)); });
+        m_control.setMarkerFolder(m_markers.path());
         useTone();
     }
     ~RecordingControlTest() override { settings() = m_saved; }
@@ -92,6 +100,7 @@ protected:
     QString inFolder(const QString &name) const { return m_folder.file(name); }
 
     test::TempFolder m_folder;
+    test::TempFolder m_markers;
     RecorderSettings m_saved;
     FakeAudioInput m_input;
     FakeView m_view;
@@ -172,20 +181,86 @@ TEST_F(RecordingControlTest, NoToTheReplacePromptRecordsUnderTheTimeName)
     EXPECT_GT(QFile(inFolder(QStringLiteral("take1.mp3"))).size(), 1000);
 }
 
-// The file must hold at least the sample rate in bytes: 44100 bytes, over two seconds at 160 kbit/s.
-TEST_F(RecordingControlTest, TinyRecordingIsDeletedWhileTheDetectorIsOn)
+// GIVEN a take of this minute already listed and its name still in the box, WHEN the next
+// Record is answered No, THEN the new take gets the next free number and the first stays.
+TEST_F(RecordingControlTest, NoToTheReplacePromptNeverCostsATake)
 {
-    recordFor(2.0);
-    EXPECT_TRUE(m_view.files.isEmpty());
+    recordFor(3.0);
+    const QString first = inFolder(QStringLiteral("2024-05-01-09-30.mp3"));
+    const QByteArray firstBytes = test::readAll(first);
+    ASSERT_FALSE(firstBytes.isEmpty());
+    m_view.answerYes = false;
+    m_view.files.clear();
+    bool capturingWhileAsked = true;
+    m_view.onQuestion = [&] { capturingWhileAsked = m_control.isRecording() || m_input.isOpen(); };
+    recordFor(3.0);
+    EXPECT_FALSE(capturingWhileAsked);
+    EXPECT_EQ(m_view.questions.size(), 1);
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30001.mp3"))});
+    EXPECT_EQ(test::readAll(first), firstBytes);
 
+    // The question looks at the name the file will get: "take1" is take1.mp3.
+    ASSERT_TRUE(test::writeAll(inFolder(QStringLiteral("take1.mp3")), "keep me"));
+    m_view.box = QStringLiteral("take1");
+    m_view.files.clear();
+    recordFor(3.0);
+    EXPECT_EQ(m_view.questions.size(), 2);
+    EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
+
+    // A name typed during the take that turns out to be taken is not replaced either.
+    m_view.box.clear();
+    m_view.files.clear();
+    m_input.allowBuffers(40);
+    m_control.record();
+    m_view.box = QStringLiteral("take1.mp3");
+    ASSERT_TRUE(m_input.waitForDelivered(m_input.delivered() + 1));
+    m_control.stop();
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("take1001.mp3"))});
+    EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
+    EXPECT_TRUE(RecordingMarker::list(m_markers.path()).isEmpty());
+}
+
+TEST_F(RecordingControlTest, TimedStartNeverAsksAndTakesAFreeName)
+{
+    ASSERT_TRUE(test::writeAll(inFolder(QStringLiteral("take1.mp3")), "keep me"));
+    m_view.box = QStringLiteral("take1.mp3");
+    m_input.allowBuffers(0);
+    m_control.recordScheduled();
+    ASSERT_TRUE(m_control.isRecording());
+    EXPECT_TRUE(m_view.questions.isEmpty());
+    EXPECT_EQ(m_view.box, QStringLiteral("take1001.mp3"));
+    // While it runs, a marker names the take and where it goes.
+    const QList<RecordingMarker::Entry> markers = RecordingMarker::list(m_markers.path());
+    ASSERT_EQ(markers.size(), 1);
+    EXPECT_EQ(markers.front().recordPath, inFolder(QStringLiteral("2024-05-01-09-30")));
+    EXPECT_EQ(markers.front().target, inFolder(QStringLiteral("take1001.mp3")));
+    m_input.allowBuffers(-1);
+    m_control.stop();
+    EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
+    EXPECT_TRUE(RecordingMarker::list(m_markers.path()).isEmpty());
+}
+
+// Only a take without one frame of audio is dropped, and the user is told; a short take at a
+// low bit rate is a recording like any other.
+TEST_F(RecordingControlTest, OnlyATakeWithoutAudioIsDeletedWhileTheDetectorIsOn)
+{
+    settings().setBitRateIndex(3); // 32 kbit/s: two seconds are far below 44100 bytes
+    recordFor(2.0);
+    ASSERT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+    EXPECT_TRUE(m_view.notices.isEmpty());
+
+    m_view.box.clear();
+    m_view.files.clear();
     m_input.setSignal([](std::uint64_t, int) { return std::int16_t(0); });
     recordFor(1.0);
     EXPECT_TRUE(m_view.files.isEmpty());
-    EXPECT_FALSE(QFile::exists(inFolder(QStringLiteral("2024-05-01-09-30.mp3"))));
+    EXPECT_EQ(m_view.notices.size(), 1);
+    EXPECT_FALSE(QFile::exists(inFolder(QStringLiteral("2024-05-01-09-30001.mp3"))));
 
     settings().setSilenceEnabled(false);
+    m_view.box.clear();
     recordFor(0.2);
-    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30001.mp3"))});
 }
 
 TEST_F(RecordingControlTest, PauseButtonTextFollowsThePauseAndResetsAtStop)
