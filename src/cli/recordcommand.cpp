@@ -9,10 +9,13 @@
 #include "platform/pulsecontext.h"
 #include "platform/pulsemixer.h"
 #include "core/record/captureengine.h"
+#include "core/record/recordingmarker.h"
+#include "core/record/recordingrecovery.h"
 #include "core/record/silencedetector.h"
 #include "core/settings/recordersettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <pthread.h>
 #include <signal.h>
@@ -113,7 +116,7 @@ QString parse(const QStringList &args, RecordOptions &options)
 class RecordState
 {
 public:
-    enum class Reason { None, Interrupted, TimeUp, SilenceStop, SilenceNewFile, DeviceLost };
+    enum class Reason { None, Interrupted, TimeUp, SilenceStop, SilenceNewFile, DeviceLost, WriteFailed };
 
     void finish(Reason reason)
     {
@@ -156,6 +159,12 @@ public:
 
     void onBuffer(const std::int16_t *samples, std::uint32_t byteCount, bool) override
     {
+        // A full disk ends the run at once; recording on would only lose more.
+        if (const Mp3Encoder *encoder = m_engine.encoder(); encoder && encoder->hasFailed()) {
+            holdLaterBuffers();
+            m_state.finish(RecordState::Reason::WriteFailed);
+            return;
+        }
         const std::uint64_t bytes = m_bytes.fetch_add(byteCount) + byteCount;
         if (m_byteLimit && bytes >= m_byteLimit) {
             holdLaterBuffers();
@@ -341,7 +350,11 @@ int runRecord(const QStringList &args)
         engine.setBitRate(bitRate);
         CliListener listener(engine, state, format, byteLimit, bytesSoFar);
         engine.setListener(&listener);
+        // Left behind by a kill, it lets "sonavell-cli recover" finish the file.
+        RecordingMarker marker;
+        marker.write(dataFolder(), QFileInfo(path).absoluteFilePath(), QFileInfo(path).absoluteFilePath());
         if (!engine.open(path) || !engine.start()) {
+            marker.remove();
             std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(engine.failureText()));
             const bool created = engine.failure() != CaptureEngine::Failure::FileNotCreatable
                                  && engine.failure() != CaptureEngine::Failure::NoDevice;
@@ -366,6 +379,10 @@ int runRecord(const QStringList &args)
         lostMs += engine.lostMilliseconds();
         const QString deviceError = engine.failureText();
         engine.close();
+        // A write that failed may have torn the last frame and kept the tag from being written.
+        if (encoderFailed)
+            recoverRecording(path, QString());
+        marker.remove();
         bytesSoFar += fileBytes;
         std::printf("Recorded %s to %s\n", qPrintable(CaptureEngine::elapsedText(format, fileBytes)), qPrintable(path));
 
@@ -385,8 +402,10 @@ int runRecord(const QStringList &args)
         state.next();
     }
     std::printf("Overruns: %llu\n", static_cast<unsigned long long>(overruns));
+    // Frames missing from the stream, overruns included; a late reader whose audio the device
+    // kept has lost nothing.
     if (lostMs > 0)
-        std::printf("Audio lost without an overrun: %llu ms\n", static_cast<unsigned long long>(lostMs));
+        std::printf("Audio lost: %llu ms\n", static_cast<unsigned long long>(lostMs));
     return exitCode;
 }
 

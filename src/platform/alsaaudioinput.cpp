@@ -258,7 +258,9 @@ bool AlsaAudioInput::start()
                                                             static_cast<snd_pcm_uframes_t>(wanted - filled));
                 if (got > 0) {
                     filled += static_cast<std::uint64_t>(got);
-                    meter.addFrames(static_cast<std::uint64_t>(got), monotonicNs());
+                    const snd_pcm_sframes_t waiting = snd_pcm_avail_update(pcm);
+                    meter.addFrames(static_cast<std::uint64_t>(got), monotonicNs(),
+                                    waiting > 0 ? static_cast<std::uint64_t>(waiting) : 0);
                     m_lostMs = meter.lostMilliseconds();
                     continue;
                 }

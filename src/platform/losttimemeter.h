@@ -7,13 +7,16 @@
 namespace sonavell {
 
 // Some devices (the desktop sound server's ALSA plugin among them) drop captured audio without
-// ever reporting an overrun. This compares the frames actually received with the frames the
-// clock says should have arrived; the largest shortfall beyond the device's own buffering is
-// the audio that went missing.
+// ever reporting an overrun. This compares the frames actually received, plus those the device
+// still holds for us, with the frames the clock says should have arrived; the shortfall beyond
+// a little scheduling slack is audio missing from the stream. A late reader is not a loss as
+// long as the device kept the audio, and audio once lost never comes back, so the count only
+// grows.
 class LostTimeMeter
 {
 public:
-    // slackFrames: what the device may legitimately hold back (its buffer size).
+    // slackFrames: what may be on its way without the device counting it as available (a period
+    // or two); a device that cannot say what it holds passes its buffer size.
     void start(std::uint64_t nowNs, std::uint32_t rate, std::uint64_t slackFrames)
     {
         m_startNs = nowNs;
@@ -23,15 +26,17 @@ public:
         m_lost = 0;
     }
 
-    void addFrames(std::uint64_t frames, std::uint64_t nowNs)
+    // availableFrames: what the device has captured that is not read yet.
+    void addFrames(std::uint64_t frames, std::uint64_t nowNs, std::uint64_t availableFrames = 0)
     {
         m_received += frames;
         const std::uint64_t elapsedNs = nowNs > m_startNs ? nowNs - m_startNs : 0;
         // Split to keep the product inside 64 bits for recordings of any length.
         const std::uint64_t expected = elapsedNs / 1000000000u * m_rate
             + elapsedNs % 1000000000u * m_rate / 1000000000u;
-        if (expected > m_received + m_slack)
-            m_lost = std::max(m_lost, expected - m_received - m_slack);
+        const std::uint64_t have = m_received + availableFrames;
+        if (expected > have + m_slack)
+            m_lost = std::max(m_lost, expected - have - m_slack);
     }
 
     std::uint64_t lostFrames() const { return m_lost; }

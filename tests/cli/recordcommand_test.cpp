@@ -3,8 +3,10 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,28 @@ TEST_F(RecordCommandTest, InterruptFinishesTheFile)
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
     EXPECT_EQ(decoded.errors, 0);
     EXPECT_GT(decoded.audioFrames, 0);
+}
+
+// GIVEN a recording killed outright, WHEN "recover" runs, THEN the file it marked is finished in
+// place, its tag telling its true length, and a second run finds nothing.
+TEST_F(RecordCommandTest, KilledRecordingIsFinishedByRecover)
+{
+    const QString config = fileDevice(test::sinePcm(44100, 2, 30.0, 440, 10000));
+    const QString mp3 = folder.file(QStringLiteral("killed.mp3"));
+    start({QStringLiteral("record"), QStringLiteral("--device"), QStringLiteral("card"), QStringLiteral("--alsa-config"),
+           config, mp3});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(mp3).size() > 40000; }, 60000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(60000));
+
+    ASSERT_EQ(run({QStringLiteral("recover"), folder.path()}), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains(mp3)) << out.toStdString();
+    const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
+    EXPECT_EQ(decoded.errors, 0);
+    EXPECT_EQ(decoded.infoFrameCount, decoded.audioFrames);
+
+    ASSERT_EQ(run({QStringLiteral("recover"), folder.path()}), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith(QStringLiteral("Nothing to recover"))) << out.toStdString();
 }
 
 TEST_F(RecordCommandTest, UnknownDeviceFailsSayingWhyAndLeavesNoFile)

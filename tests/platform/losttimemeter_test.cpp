@@ -43,6 +43,19 @@ TEST(LostTimeMeter, SilentlyDroppedSecondIsCounted)
     EXPECT_EQ(meter.lostMilliseconds(), 900u);
 }
 
+// A reader held up for seconds (a slow disk under the encoder) loses nothing while the device
+// keeps the audio for it: a stall is not a loss.
+TEST(LostTimeMeter, LateReaderWhoseAudioTheDeviceKeptLosesNothing)
+{
+    LostTimeMeter meter;
+    meter.start(0, 44100, 4410);
+    meter.addFrames(44100, kSecond);
+    meter.addFrames(4410, 3 * kSecond + kSecond / 2, 105840); // 2.4 s late, all of it waiting
+    EXPECT_EQ(meter.lostFrames(), 0u);
+    meter.addFrames(105840, 4 * kSecond, 22050);
+    EXPECT_EQ(meter.lostFrames(), 0u);
+}
+
 TEST(LostTimeMeter, DaysLongRecordingDoesNotOverflow)
 {
     LostTimeMeter meter;

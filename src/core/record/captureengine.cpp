@@ -94,6 +94,7 @@ bool CaptureEngine::open(const QString &path)
     m_encoder->setPath(path);
     if (m_bitRateOverride > 0)
         m_encoder->setBitRate(m_bitRateOverride);
+    m_encoder->setSyncInterval(m_syncInterval);
     if (!m_encoder->start(0)) {
         const QString detail = Mp3Encoder::errorText(m_encoder->error());
         switch (m_encoder->error()) {

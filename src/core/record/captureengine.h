@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,8 @@ public:
     // Replace the settings store's record format and bit rate for this engine only (before open).
     void setRecordFormat(const WaveFormat &format) { m_formatOverride = format; }
     void setBitRate(int kbps) { m_bitRateOverride = kbps; }
+    // How often the encoder's file is flushed to the disk while recording (before open).
+    void setSyncInterval(std::chrono::milliseconds interval) { m_syncInterval = interval; }
 
     bool open(const QString &path);
     bool start();
@@ -109,6 +112,7 @@ private:
     AudioInput &m_input;
     std::optional<WaveFormat> m_formatOverride;
     int m_bitRateOverride = 0;
+    std::chrono::milliseconds m_syncInterval{5000};
 
     WaveFormat m_format;
     int m_bufferCount = kBufferCount;

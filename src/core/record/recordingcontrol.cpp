@@ -215,6 +215,7 @@ void RecordingControl::stop()
     const QString recorded = m_recordPath;
     // Every chunk left out as silence: the file holds only the encoder's own closing frames.
     const bool nothingEncoded = m_engine->encoder() && !m_engine->encoder()->hasStarted();
+    const bool writeFailed = m_engine->encoder() && m_engine->encoder()->hasFailed();
     m_engine->close();
     m_engine.reset();
     m_listener.reset();
@@ -240,6 +241,9 @@ void RecordingControl::stop()
     }
     m_marker.reset();
     m_approvedTarget.clear();
+    // A failed write (full disk) may have torn the last frame and kept the tag from being written.
+    if (writeFailed && renamed)
+        recoverRecording(target, QString());
 
     // A take in which not one frame of sound was written (the detector left out a silent start
     // that never ended) is no recording.

@@ -254,8 +254,9 @@ RecoveredFile failed(RecoveredFile file, const QString &why)
     return file;
 }
 
-// Returns nothing when the file is still being written by a live recording, or is gone.
-std::optional<RecoveredFile> recoverFile(const QString &path, const QString &wantedTarget)
+} // namespace
+
+std::optional<RecoveredFile> recoverRecording(const QString &path, const QString &wantedTarget)
 {
     RecoveredFile file;
     file.original = path;
@@ -312,6 +313,8 @@ std::optional<RecoveredFile> recoverFile(const QString &path, const QString &wan
     return file;
 }
 
+namespace {
+
 QString lengthText(qint64 ms)
 {
     return formatMinutesSeconds(static_cast<int>((ms + 500) / 1000));
@@ -340,7 +343,7 @@ RecoveryReport recoverRecordings(const QString &saveFolder, const QString &marke
             QFile::remove(marker.markerPath);
             continue;
         }
-        std::optional<RecoveredFile> file = recoverFile(path, marker.target);
+        std::optional<RecoveredFile> file = recoverRecording(path, marker.target);
         if (!file)
             continue; // still recording
         done << path;
@@ -353,7 +356,7 @@ RecoveryReport recoverRecordings(const QString &saveFolder, const QString &marke
         for (const QFileInfo &entry : dir.entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name)) {
             if (!recordnames::isTimeStampName(entry.fileName()) || done.contains(entry.absoluteFilePath()))
                 continue;
-            if (std::optional<RecoveredFile> file = recoverFile(entry.absoluteFilePath(), QString()))
+            if (std::optional<RecoveredFile> file = recoverRecording(entry.absoluteFilePath(), QString()))
                 report.files << *file;
         }
     }

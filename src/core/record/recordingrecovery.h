@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace sonavell {
 
 // The names a take gets: shared by Stop and by the recovery of interrupted recordings.
@@ -55,6 +57,10 @@ struct RecoveryReport
     // One text naming every file and what became of it; empty when nothing was found.
     QString message() const;
 };
+
+// One recording: repaired as below and renamed to wantedTarget (".mp3" forced; the path itself
+// when empty), or the next free name. Nothing when the file is gone or still being written.
+std::optional<RecoveredFile> recoverRecording(const QString &path, const QString &wantedTarget);
 
 // Finds recordings an interrupted run left behind and finishes them: files of the save folder
 // named by the time stamp without an extension, and every recording a marker in markerFolder

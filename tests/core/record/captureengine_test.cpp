@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,21 @@ TEST_F(CaptureEngineTest, RecordsTheSignalIntoAFinishedFile)
     EXPECT_EQ(decoded.sampleRate, 44100);
     EXPECT_NEAR(decoded.seconds(), 200 * 1152 / 44100.0, 0.05);
     EXPECT_NEAR(decoded.level(), 12000 * 2 / M_PI, 12000 * 0.1);
+}
+
+// What was encoded reaches the disk while the recording runs, not only at Stop.
+TEST_F(CaptureEngineTest, FileIsFlushedToTheDiskWhileRecording)
+{
+    input.setSignal(tone);
+    input.allowBuffers(0);
+    CaptureEngine engine(input);
+    engine.setRecordFormat(pcmFormat(2, 44100));
+    engine.setSyncInterval(std::chrono::milliseconds(1));
+    ASSERT_TRUE(engine.open(path()));
+    ASSERT_TRUE(engine.start());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine.encoder()->syncCount() >= 2; }, 20000));
+    engine.stop();
+    engine.close();
 }
 
 TEST_F(CaptureEngineTest, StopWhileCaptureRunsFlatOutNeverDeadlocksNorCallsTheListenerAfter)
