@@ -33,6 +33,8 @@ int main(int argc, char **argv)
     sonavell::UdisksRemovableDrives drives;
     sonavell::RecorderWindow window(*audio.input, *audio.output, *audio.mixer);
     window.setRemovableDrives(drives);
+    // Recordings a crash, a kill or a power cut interrupted are finished and listed first.
+    window.recoverInterruptedRecordings(sonavell::dataFolder());
     window.show();
     return app.exec();
 }

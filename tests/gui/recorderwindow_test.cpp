@@ -1,5 +1,6 @@
 #include "gui/app/recorderwindow.h"
 
+#include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
 #include "gui/files/filelistview.h"
 #include "platform/fakeaudioinput.h"
@@ -153,6 +154,35 @@ TEST_F(RecorderWindowTest, RecordingEndsAsAListedFile)
     EXPECT_EQ(list.row(0)[FileList::TimeColumn], QStringLiteral("0:03"));
     EXPECT_TRUE(child<QPushButton>("recordButton")->isEnabled());
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Sonavell"));
+}
+
+// GIVEN what a killed recording leaves in the save folder, WHEN the window starts, THEN the take
+// is listed under its ".mp3" name and a box (not holding up the window) says so.
+TEST_F(RecorderWindowTest, InterruptedRecordingIsRecoveredListedAndReported)
+{
+    const QString killed = m_folder.file(QStringLiteral("2024-05-01-09-30"));
+    {
+        Mp3Encoder encoder;
+        encoder.setFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
+        encoder.setPath(m_folder.file(QStringLiteral("scratch")));
+        ASSERT_TRUE(encoder.start(0));
+        const QByteArray pcm = test::sinePcm(kRate, 2, 3.0, 440, 10000);
+        for (qsizetype at = 0; at + encoder.bytesPerChunk() <= pcm.size(); at += encoder.bytesPerChunk())
+            encoder.encodeChunk(pcm.constData() + at);
+        ASSERT_TRUE(test::writeAll(killed, test::readAll(m_folder.file(QStringLiteral("scratch")))));
+    }
+    QFile::remove(m_folder.file(QStringLiteral("scratch")));
+    const test::TempFolder markers;
+    const QString message = m_window->recoverInterruptedRecordings(markers.path());
+    const QString listed = m_folder.file(QStringLiteral("2024-05-01-09-30.mp3"));
+    EXPECT_TRUE(message.contains(listed + QStringLiteral(" (0:03)"))) << message.toStdString();
+    ASSERT_EQ(m_window->fileList().rowCount(), 1);
+    EXPECT_EQ(m_window->fileList().pathOfRow(0), listed);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto boxes = m_window->findChildren<QMessageBox *>();
+        return !boxes.isEmpty() && boxes.front()->isVisible() && boxes.front()->text() == message;
+    }));
+    EXPECT_TRUE(m_window->recoverInterruptedRecordings(markers.path()).isEmpty());
 }
 
 TEST_F(RecorderWindowTest, SelectionCommandsRefuseAnEmptySelection)

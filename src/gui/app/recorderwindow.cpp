@@ -7,6 +7,7 @@
 #include "gui/play/playerpanel.h"
 #include "gui/process/processcommands.h"
 #include "core/record/captureengine.h"
+#include "core/record/recordingrecovery.h"
 #include "gui/record/recordsetupdialog.h"
 #include "core/record/recordsourcepanel.h"
 #include "gui/record/silencedetectordialog.h"
@@ -34,6 +35,7 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
@@ -592,9 +594,63 @@ void RecorderWindow::showError(const QString &message)
     QMessageBox::warning(this, QStringLiteral("Sonavell"), message);
 }
 
+void RecorderWindow::showNotice(const QString &message)
+{
+    QMessageBox::information(this, QStringLiteral("Sonavell"), message);
+}
+
+// A box that does not hold up the window: a recording goes on behind it.
+QMessageBox *RecorderWindow::showModeless(QMessageBox::Icon icon, const QString &message)
+{
+    auto *box = new QMessageBox(icon, QStringLiteral("Sonavell"), message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    return box;
+}
+
+// A later loss only updates the text of the box already shown.
+void RecorderWindow::showLostAudio(const QString &message)
+{
+    if (m_lostAudioBox)
+        m_lostAudioBox->setText(message);
+    else
+        m_lostAudioBox = showModeless(QMessageBox::Warning, message);
+}
+
 void RecorderWindow::addFile(const QString &path)
 {
     m_fileList->addFile(path);
+}
+
+QString RecorderWindow::recoverInterruptedRecordings(const QString &markerFolder)
+{
+    const RecoveryReport report = recoverRecordings(settings().saveDirectory(), markerFolder);
+    if (report.isEmpty())
+        return {};
+    // A row restored under a name the file no longer has takes the new one, in its place.
+    QStringList paths;
+    m_fileList->collectAll(paths);
+    bool renamedRows = false;
+    for (const RecoveredFile &file : report.files) {
+        const qsizetype at = paths.indexOf(file.original);
+        if (at >= 0 && file.path != file.original && file.outcome == RecoveredFile::Outcome::Recovered) {
+            paths[at] = file.path;
+            renamedRows = true;
+        }
+    }
+    if (renamedRows) {
+        m_fileList->removeAllRows();
+        for (const QString &path : paths)
+            m_fileList->addFile(path);
+    }
+    for (const QString &path : report.recoveredPaths()) {
+        if (!paths.contains(path))
+            m_fileList->addFile(path);
+    }
+    const QString message = report.message();
+    QTimer::singleShot(0, this, [this, message] { showModeless(QMessageBox::Information, message); });
+    return message;
 }
 
 void RecorderWindow::closeEvent(QCloseEvent *event)

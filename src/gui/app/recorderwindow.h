@@ -5,6 +5,8 @@
 #include "gui/skin/timedisplay.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 
 #include <map>
 #include <memory>
@@ -44,6 +46,10 @@ public:
 
     void runCommand(CommandId id);
     bool isCommandEnabled(CommandId id) const;
+    // At start, before the window is shown: finishes the recordings an interrupted run left in
+    // the save folder (or marked in markerFolder), lists them, and says so once the window is up.
+    // Returns the message shown; empty when there was nothing.
+    QString recoverInterruptedRecordings(const QString &markerFolder);
 
     // Which volumes are portable players; not owned. The kernel's view until one is set.
     void setRemovableDrives(const RemovableDrives &drives) { m_drives = &drives; }
@@ -80,9 +86,12 @@ private:
     void setPauseText(const QString &text) override;
     void setTitle(const QString &title) override;
     void showError(const QString &message) override;
+    void showNotice(const QString &message) override;
+    void showLostAudio(const QString &message) override;
     void addFile(const QString &path) override;
 
     RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mixer, QWidget *parent);
+    QMessageBox *showModeless(QMessageBox::Icon icon, const QString &message);
     void buildMenus();
     void buildShortcuts();
     void buildTray();
@@ -116,6 +125,7 @@ private:
     TimeDisplay *m_time = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
     QImage m_trayBase;
+    QPointer<QMessageBox> m_lostAudioBox; // one box, its text updated while audio keeps going missing
     bool m_inTray = false;
     bool m_shutDown = false;
     int m_timerId = 0;
