@@ -38,6 +38,8 @@ public:
     // Fill only as many buffers as allowed; -1 (the default) allows any number. Any time.
     void allowBuffers(int count);
     void setOverrunCount(std::uint64_t count) { m_overruns = count; }
+    // Audio the device says went missing; any time.
+    void setLostMilliseconds(std::uint64_t ms) { m_lostMs.store(ms); }
 
     // Observation, any thread.
     // Waits until at least `count` buffers have been delivered full; false when the device
@@ -62,7 +64,7 @@ public:
     bool isOpen() const override { return m_open; }
     QString errorText() const override;
     std::uint64_t overrunCount() const override { return m_overruns; }
-    std::uint64_t lostMilliseconds() const override { return 0; }
+    std::uint64_t lostMilliseconds() const override { return m_lostMs.load(); }
 
 private:
     bool call(Step step);
@@ -83,6 +85,7 @@ private:
     AudioInputClient *m_client = nullptr;
     std::atomic<bool> m_open{false};
     std::uint64_t m_overruns = 0;
+    std::atomic<std::uint64_t> m_lostMs{0};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

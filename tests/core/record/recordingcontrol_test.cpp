@@ -43,6 +43,7 @@ public:
     void setTitle(const QString &text) override { title = text; }
     void showError(const QString &message) override { errors << message; }
     void showNotice(const QString &message) override { notices << message; }
+    void showLostAudio(const QString &message) override { lostAudio << message; }
     void addFile(const QString &path) override { files << path; }
 
     QString box;
@@ -54,6 +55,7 @@ public:
     QString title;
     QStringList errors;
     QStringList notices;
+    QStringList lostAudio;
     QStringList files;
 };
 
@@ -238,6 +240,52 @@ TEST_F(RecordingControlTest, TimedStartNeverAsksAndTakesAFreeName)
     m_control.stop();
     EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
     EXPECT_TRUE(RecordingMarker::list(m_markers.path()).isEmpty());
+}
+
+// A timed start that falls while the user is asked wins; the answer then starts nothing more.
+TEST_F(RecordingControlTest, TimedStartDuringTheQuestionIsTheOneRecording)
+{
+    ASSERT_TRUE(test::writeAll(inFolder(QStringLiteral("take1.mp3")), "keep me"));
+    m_view.box = QStringLiteral("take1.mp3");
+    m_view.answerYes = true;
+    m_view.onQuestion = [&] { m_control.recordScheduled(); };
+    m_input.allowBuffers(0);
+    m_control.record();
+    EXPECT_TRUE(m_control.isRecording());
+    EXPECT_EQ(m_input.callCount(FakeAudioInput::Step::Open), 1);
+    m_input.allowBuffers(40);
+    ASSERT_TRUE(m_input.waitForDelivered(40));
+    m_control.stop();
+    EXPECT_EQ(test::readAll(inFolder(QStringLiteral("take1.mp3"))), QByteArray("keep me"));
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("take1001.mp3"))});
+}
+
+TEST_F(RecordingControlTest, SaveDirectoryIsAlwaysAFolder)
+{
+    settings().setSaveDirectory(m_folder.path()); // typed without the final '/'
+    recordFor(3.0);
+    EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
+
+    settings().setSaveDirectory(QString());
+    m_control.record();
+    EXPECT_FALSE(m_control.isRecording());
+    EXPECT_FALSE(m_view.recording);
+    EXPECT_EQ(m_view.errors.size(), 1);
+}
+
+TEST_F(RecordingControlTest, LostAudioIsShownWhenItHappens)
+{
+    std::uint64_t delivered = m_input.delivered();
+    m_input.allowBuffers(0);
+    m_control.record();
+    m_input.setLostMilliseconds(8100);
+    m_input.allowBuffers(1);
+    ASSERT_TRUE(m_input.waitForDelivered(++delivered));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_view.lostAudio.isEmpty(); }, 20000));
+    EXPECT_TRUE(m_view.lostAudio.front().startsWith(QStringLiteral("8.1 s of audio were lost")));
+    EXPECT_TRUE(m_control.isRecording());
+    m_input.allowBuffers(-1);
+    m_control.stop();
 }
 
 // Only a take without one frame of audio is dropped, and the user is told; a short take at a
