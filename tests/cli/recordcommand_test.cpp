@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <ostream>
@@ -148,6 +149,29 @@ TEST_F(RecordCommandTest, KilledRecordingIsFinishedByRecover)
 
     ASSERT_EQ(run({QStringLiteral("recover"), folder.path()}), 0) << err.toStdString();
     EXPECT_TRUE(out.startsWith(QStringLiteral("Nothing to recover"))) << out.toStdString();
+}
+
+// A full disk (here a file size limit on the process) ends the recording at the first failed
+// write, and the file it leaves plays and is measured right.
+TEST_F(RecordCommandTest, FullDiskStopsAtTheFirstFailedWrite)
+{
+    const QString config = fileDevice(test::sinePcm(44100, 2, 30.0, 440, 10000));
+    const QString mp3 = folder.file(QStringLiteral("full.mp3"));
+    process.setChildProcessModifier([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{48 * 1024, 48 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(run({QStringLiteral("record"), QStringLiteral("--device"), QStringLiteral("card"),
+                   QStringLiteral("--alsa-config"), config, QStringLiteral("--seconds"), QStringLiteral("25"), mp3}),
+              1);
+    // 48 KB hold under three seconds at 160 kbit/s.
+    EXPECT_TRUE(out.contains(QStringLiteral("Recorded 00 : 0"))) << out.toStdString();
+    EXPECT_FALSE(err.isEmpty());
+    const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
+    EXPECT_EQ(decoded.errors, 0);
+    EXPECT_GT(decoded.audioFrames, 0);
+    EXPECT_EQ(decoded.infoFrameCount, decoded.audioFrames);
 }
 
 TEST_F(RecordCommandTest, UnknownDeviceFailsSayingWhyAndLeavesNoFile)
