@@ -54,35 +54,28 @@ QString nextFreeName(const QString &path)
 
 namespace {
 
-struct Header
-{
-    std::uint32_t word = 0;
-    MpegVersion version = MpegVersion::Reserved;
-    int layer = 0;
-    int sampleRate = 0;
-    int length = 0;
-    int samples = 0;
+using Header = MpegFrame;
 
-    bool sameStream(const Header &other) const
-    {
-        return version == other.version && layer == other.layer && sampleRate == other.sampleRate;
-    }
-};
+bool sameStream(const Header &a, const Header &b)
+{
+    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+}
 
 bool readHeader(const unsigned char *bytes, qint64 available, Header &header)
 {
     if (available < 4)
         return false;
-    header.word = mpeg::readBigEndian32(bytes);
-    if (!mpeg::isFrameSync(header.word))
+    header.header = mpeg::readBigEndian32(bytes);
+    if (!mpeg::isFrameSync(header.header))
         return false;
-    header.version = mpeg::version(header.word);
-    header.layer = mpeg::layer(header.word);
-    header.sampleRate = mpeg::sampleRate(header.version, mpeg::sampleRateIndex(header.word));
-    const int kbps = mpeg::bitrateKbps(header.version, header.layer, mpeg::bitrateIndex(header.word));
-    if (header.version == MpegVersion::Reserved || header.layer == 0 || header.sampleRate == 0 || kbps <= 0)
+    header.version = mpeg::version(header.header);
+    header.layer = mpeg::layer(header.header);
+    header.sampleRate = mpeg::sampleRate(header.version, mpeg::sampleRateIndex(header.header));
+    header.bitrateKbps = mpeg::bitrateKbps(header.version, header.layer, mpeg::bitrateIndex(header.header));
+    if (header.version == MpegVersion::Reserved || header.layer == 0 || header.sampleRate == 0 || header.bitrateKbps <= 0)
         return false;
-    header.length = mpeg::frameLength(header.version, header.layer, kbps, header.sampleRate, mpeg::padding(header.word));
+    header.length = mpeg::frameLength(header.version, header.layer, header.bitrateKbps, header.sampleRate,
+                                      mpeg::padding(header.header));
     header.samples = mpeg::samplesPerFrame(header.version, header.layer);
     return header.length > 4;
 }
@@ -90,8 +83,8 @@ bool readHeader(const unsigned char *bytes, qint64 available, Header &header)
 // Where the tag starts in the first frame: after the header, a CRC word and the side information.
 int tagOffset(const Header &header)
 {
-    return mpeg::sideInfoEnd(header.version, mpeg::channelMode(header.word))
-        + (mpeg::protectionBit(header.word) == 0 ? 2 : 0);
+    return mpeg::sideInfoEnd(header.version, mpeg::channelMode(header.header))
+        + (mpeg::protectionBit(header.header) == 0 ? 2 : 0);
 }
 
 // LAME reserves the first frame for the Info tag and writes it blank (header only) until the
@@ -119,7 +112,7 @@ qint64 findFirstFrame(const unsigned char *data, qint64 size)
             continue;
         const qint64 next = pos + first.length;
         Header second;
-        if (next >= size || (readHeader(data + next, size - next, second) && second.sameStream(first)))
+        if (next >= size || (readHeader(data + next, size - next, second) && sameStream(second, first)))
             return pos;
     }
     return -1;
@@ -140,7 +133,7 @@ Mp3Frames scanBytes(const unsigned char *data, qint64 size)
     bool tagHasCount = false;
     for (int index = 0;; ++index) {
         Header header;
-        if (!readHeader(data + pos, size - pos, header) || !header.sameStream(first) || pos + header.length > size)
+        if (!readHeader(data + pos, size - pos, header) || !sameStream(header, first) || pos + header.length > size)
             break;
         if (index == 0 && pos + header.length <= size) {
             VbrHeader vbr;
