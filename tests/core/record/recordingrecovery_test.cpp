@@ -119,6 +119,29 @@ TEST_F(RecoveryTest, TakeOfAMarkerGetsItsNameAndNeverReplacesAFile)
     expectPlayableAndMeasuredRight(save(QStringLiteral("take1001.mp3")));
 }
 
+// A Stop whose rename failed left a finished file and its marker: it is only renamed, its
+// encoder's own tag kept byte for byte.
+TEST_F(RecoveryTest, FinishedTakeWhoseRenameFailedIsOnlyRenamed)
+{
+    const QString scratchPath = scratch.file(QStringLiteral("enc"));
+    {
+        Mp3Encoder encoder;
+        encoder.setFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
+        encoder.setPath(scratchPath);
+        ASSERT_TRUE(encoder.start(0));
+        const QByteArray pcm = test::sinePcm(kRate, 2, 2.0, 440, 10000);
+        for (qsizetype at = 0; at + encoder.bytesPerChunk() <= pcm.size(); at += encoder.bytesPerChunk())
+            encoder.encodeChunk(pcm.constData() + at);
+        ASSERT_TRUE(encoder.finish());
+    }
+    const QByteArray finished = test::readAll(scratchPath);
+    ASSERT_TRUE(test::writeAll(save(QStringLiteral("2024-05-01-09-36")), finished));
+    RecordingMarker marker;
+    ASSERT_TRUE(marker.write(markers.path(), save(QStringLiteral("2024-05-01-09-36")), save(QStringLiteral("take2.mp3"))));
+    EXPECT_EQ(recover().recoveredPaths(), QStringList{save(QStringLiteral("take2.mp3"))});
+    EXPECT_EQ(test::readAll(save(QStringLiteral("take2.mp3"))), finished);
+}
+
 TEST_F(RecoveryTest, EmptyTakeIsRemovedAndOtherFilesAreLeftAndNamed)
 {
     ASSERT_TRUE(test::writeAll(save(QStringLiteral("2024-05-01-09-32")), QByteArray()));
