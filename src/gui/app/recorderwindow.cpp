@@ -594,9 +594,10 @@ void RecorderWindow::showError(const QString &message)
     QMessageBox::warning(this, QStringLiteral("Sonavell"), message);
 }
 
+// Not modal: a timed or split recording may be running unattended.
 void RecorderWindow::showNotice(const QString &message)
 {
-    QMessageBox::information(this, QStringLiteral("Sonavell"), message);
+    showModeless(QMessageBox::Information, message);
 }
 
 // A box that does not hold up the window: a recording goes on behind it.
