@@ -1,6 +1,8 @@
 #include "mp3files.h"
 
 #include "core/encode/encoderlibrary.h"
+#include "core/mp3/audioscan.h"
+
 #include "core/encode/mp3encoder.h"
 #include "core/play/mp3frametable.h"
 #include "core/play/mp3streamdecoder.h"
@@ -73,6 +75,11 @@ bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int 
 bool makeToneMp3(const QString &path, double seconds, int rate, int channels, int kbps, int amplitude)
 {
     return makeMp3(path, sinePcm(rate, channels, seconds, 440.0, amplitude), rate, channels, kbps);
+}
+
+double gaplessSeconds(const QByteArray &mp3)
+{
+    return scanAudio(mp3).playingSeconds();
 }
 
 QByteArray decodeForPlayback(const QString &path)

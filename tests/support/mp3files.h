@@ -22,6 +22,10 @@ bool makeReservoirMp3(const QString &path, const QByteArray &pcm, int rate, int 
 bool makeToneMp3(const QString &path, double seconds, int rate = 44100, int channels = 2, int kbps = 128,
                  int amplitude = 8000);
 
+// The real audio of an MP3 file in seconds: its frames without the encoder's delay and padding
+// that its LAME tag records.
+double gaplessSeconds(const QByteArray &mp3);
+
 // The whole file's PCM as the players' streaming decoder gives it.
 QByteArray decodeForPlayback(const QString &path);
 

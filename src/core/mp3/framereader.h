@@ -22,6 +22,7 @@ public:
     // Starts at the device's current position; the device must stay open while the reader lives.
     explicit FrameReader(QIODevice &device);
 
+    QIODevice &device() { return m_device; }
     qint64 pos() const { return m_pos; }
     // Where the data ends for this reader: the file size, or less after setEnd().
     qint64 end() const { return m_end; }

@@ -8,18 +8,22 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 namespace sonavell {
 
 namespace {
 
-// A tag left in a file that was later cut (by a tool that copied it along) claims more frames
-// than the rest of the file can hold even at the lowest bitrate; such a count is not used.
-bool isPlausible(const MpegFrame &first, qint64 bytesAfter)
+// A tag's frame count is used only when its byte count matches the bytes that follow the tag
+// frame: a file cut short by a tool that copied the tag along, or one with more appended,
+// would otherwise be timed by frames it does not hold. A tag without a byte count is not
+// trusted either; the frames are walked.
+bool isTrustworthy(const MpegFrame &first, qint64 bytesFromTag)
 {
-    const int lowestBitrate = mpeg::bitrateKbps(first.version, first.layer, 1);
-    const int smallestFrame = mpeg::frameLength(first.version, first.layer, lowestBitrate, first.sampleRate, 0);
-    return first.vbr.isValid() && smallestFrame > 0 && qint64(first.vbr.frameCount) * smallestFrame <= bytesAfter;
+    if (!first.vbr.isValid() || first.vbr.streamBytes == 0)
+        return false;
+    const qint64 tolerance = std::max<qint64>(2 * first.length, bytesFromTag / 200);
+    return std::llabs(qint64(first.vbr.streamBytes) - bytesFromTag) <= tolerance;
 }
 
 int clampToInt(qint64 milliseconds)
@@ -40,7 +44,7 @@ int mediaLengthMs(QIODevice &file)
     bool first = true;
     while (walker.next(frame)) {
         if (first && frame.isVbrHeader) {
-            if (isPlausible(frame, reader.end() - frame.offset - frame.length)) {
+            if (isTrustworthy(frame, walker.audioEnd() - frame.offset)) {
                 time.add(qint64(frame.vbr.frameCount) * frame.samples, frame.sampleRate);
                 return clampToInt(time.milliseconds());
             }

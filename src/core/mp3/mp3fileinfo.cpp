@@ -162,26 +162,27 @@ bool Mp3FileInfo::scanFile(const QString &scanPath, bool useMediaLength)
         return false;
 
     FrameReader reader(file);
-    std::uint32_t header = 0;
-    if (findFrameSync(reader, header, 0)) {
-        version = mpeg::version(header);
-        layer = mpeg::layer(header);
-        protectionBit = mpeg::protectionBit(header);
-        const int bitrate = layer >= 1 ? mpeg::bitrateKbps(version, layer, mpeg::bitrateIndex(header)) : 0;
-        const int bitrateSum = std::max(bitrate, 0);
-        sampleRate = mpeg::sampleRate(version, mpeg::sampleRateIndex(header));
-        if (sampleRate > 0) {
+    {
+        // The first frame of the first consistent run: leading junk and chance sync words in
+        // it are not taken for the audio.
+        FrameWalker walker(reader);
+        MpegFrame first;
+        if (walker.next(first)) {
+            const std::uint32_t header = first.header;
+            version = first.version;
+            layer = first.layer;
+            protectionBit = mpeg::protectionBit(header);
+            sampleRate = first.sampleRate;
             channelMode = mpeg::channelMode(header);
             copyright = mpeg::copyright(header);
             original = mpeg::original(header);
             emphasis = mpeg::emphasis(header);
-            ++frameCount;
-        }
-        if (frameCount > 0) {
+            frameCount = 1;
             flags |= HasHeader;
-            bitrateKbps = bitrateSum / int(frameCount);
+            bitrateKbps = std::max(first.bitrateKbps, 0);
         }
     }
+    reader.setEnd(file.size());
 
     if (useMediaLength)
         durationSeconds = mediaLengthMs(file) / 1000;

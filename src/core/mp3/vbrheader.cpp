@@ -8,23 +8,45 @@ namespace sonavell {
 
 namespace {
 
-// The Xing flags word: bit 0 says a frame count follows it.
-constexpr std::uint32_t kXingHasFrames = 0x1;
 // VBRI: magic, then version, delay and quality (two bytes each), stream bytes, frame count.
 constexpr int kVbriOffset = 4 + 32;
+constexpr int kVbriBytesOffset = 10;
 constexpr int kVbriFramesOffset = 14;
+
+// Encoders that write LAME's extension (FFmpeg's muxer and codec copy its layout).
+bool isLameExtension(const unsigned char *version)
+{
+    return std::memcmp(version, "LAME", 4) == 0 || std::memcmp(version, "Lavc", 4) == 0
+        || std::memcmp(version, "Lavf", 4) == 0;
+}
+
+void parseLameExtension(const unsigned char *extension, int available, VbrHeader &vbr)
+{
+    if (available < xingtag::kLameDelayPaddingOffset + 3 || !isLameExtension(extension))
+        return;
+    const unsigned char *p = extension + xingtag::kLameDelayPaddingOffset;
+    vbr.encoderDelay = (p[0] << 4) | (p[1] >> 4);
+    vbr.encoderPadding = ((p[1] & 0x0F) << 8) | p[2];
+}
 
 bool parseXingAt(const unsigned char *frame, int frameLength, int offset, VbrHeader &vbr)
 {
-    if (offset + 8 > frameLength)
+    if (offset + xingtag::kFieldsOffset > frameLength)
         return false;
     const unsigned char *tag = frame + offset;
     if (std::memcmp(tag, "Xing", 4) != 0 && std::memcmp(tag, "Info", 4) != 0)
         return false;
-    const std::uint32_t flags = mpeg::readBigEndian32(tag + 4);
-    vbr.frameCount = 0;
-    if ((flags & kXingHasFrames) && offset + 12 <= frameLength)
-        vbr.frameCount = mpeg::readBigEndian32(tag + 8);
+    const std::uint32_t flags = mpeg::readBigEndian32(tag + xingtag::kFlagsOffset);
+    vbr = VbrHeader{};
+    int field = offset + xingtag::kFieldsOffset;
+    if ((flags & xingtag::kHasFrames) && field + 4 <= frameLength)
+        vbr.frameCount = mpeg::readBigEndian32(frame + field);
+    field += (flags & xingtag::kHasFrames) ? 4 : 0;
+    if ((flags & xingtag::kHasBytes) && field + 4 <= frameLength)
+        vbr.streamBytes = mpeg::readBigEndian32(frame + field);
+    const int extension = offset + xingtag::size(flags);
+    if (extension < frameLength)
+        parseLameExtension(frame + extension, frameLength - extension, vbr);
     return true;
 }
 
@@ -43,6 +65,7 @@ bool parseVbrHeader(const unsigned char *frame, int frameLength, VbrHeader &vbr)
     if (mpeg::protectionBit(header) == 0 && parseXingAt(frame, frameLength, offset + 2, vbr))
         return true;
     if (kVbriOffset + kVbriFramesOffset + 4 <= frameLength && std::memcmp(frame + kVbriOffset, "VBRI", 4) == 0) {
+        vbr.streamBytes = mpeg::readBigEndian32(frame + kVbriOffset + kVbriBytesOffset);
         vbr.frameCount = mpeg::readBigEndian32(frame + kVbriOffset + kVbriFramesOffset);
         return true;
     }

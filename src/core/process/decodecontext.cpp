@@ -34,8 +34,9 @@ DecodeContext::~DecodeContext() = default;
 DecodeFlow DecodeContext::countFrame(const DecodedFrame &frame)
 {
     ++m_framesDecoded;
-    if (frame.sampleRate > 0)
-        m_elapsedSeconds = static_cast<int>(static_cast<std::int64_t>(frame.length) * m_framesDecoded / frame.sampleRate);
+    // Frames cut by the encoder's delay or padding are shorter: the time is summed in samples.
+    m_time.add(frame.length, frame.sampleRate);
+    m_elapsedSeconds = static_cast<int>(m_time.seconds());
     if (m_job) {
         m_job->sink().timeReached(m_elapsedSeconds);
         if (m_job->isCancelled()) {
@@ -65,7 +66,8 @@ bool DecodeContext::createEncoder(const DecodedFrame &frame)
     m_encoder->setPath(m_outputPath);
     m_encoder->setFileDescriptor(m_outputDescriptor);
     m_encoder->setBitRate(m_bitrateKbps);
-    m_pcmBuffer.resize(static_cast<qsizetype>(frame.channels) * frame.length * 2);
+    // One chunk is one whole frame, also when the first one handed over was cut short.
+    m_pcmBuffer.resize(static_cast<qsizetype>(frame.channels) * std::max(frame.length, frame.nominalLength) * 2);
     if (!m_encoder->start(static_cast<std::uint32_t>(m_pcmBuffer.size()))) {
         m_encoderError = m_encoder->error();
         return false;

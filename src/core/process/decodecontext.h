@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/encode/mp3encoder.h"
+#include "core/mp3/framewalker.h"
 #include "core/process/decoder.h"
 #include "core/settings/waveformat.h"
 
@@ -48,6 +49,8 @@ public:
     const WaveFormat &format() const { return m_format; }
     int framesDecoded() const { return m_framesDecoded; }
     int elapsedSeconds() const { return m_elapsedSeconds; }
+    // The end of the last counted frame, exact.
+    double elapsed() const { return m_time.seconds(); }
     // The run was stopped because the job was cancelled.
     bool wasCancelled() const { return m_cancelled; }
 
@@ -90,6 +93,7 @@ private:
     QString m_inputPath;
     int m_framesDecoded = 0;
     int m_elapsedSeconds = 0;
+    PlayingTime m_time;
     int m_framesEncoded = 0;
     BatchJob *m_job = nullptr;
     bool m_cancelled = false;

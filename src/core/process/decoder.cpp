@@ -1,15 +1,20 @@
 #include "core/process/decoder.h"
 
 #include "core/files/regularfile.h"
+#include "core/mp3/audioscan.h"
 #include "core/mp3/framesync.h"
+#include "core/mp3/trailingtags.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QtGlobal>
 
 #include <mad.h>
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
+#include <vector>
 
 namespace sonavell {
 
@@ -17,7 +22,13 @@ static_assert(std::is_same_v<mad_fixed_t, std::int32_t>, "DecodedFrame hands lib
 
 namespace {
 
-constexpr int kId3v1Size = 128;
+// A run of frames placed in the decoder's buffer: where it is there and where in the image.
+struct PlacedRun
+{
+    std::size_t at = 0;
+    qint64 imageOffset = 0;
+    qint64 length = 0;
+};
 
 struct DecoderRun
 {
@@ -25,7 +36,71 @@ struct DecoderRun
     std::size_t length = 0; // without the guard bytes
     bool fed = false;
     const OutputHandler *output = nullptr;
+    std::vector<PlacedRun> placed;
+    // Samples per channel still to drop at the start (encoder and decoder delay), and still to
+    // hand over before the encoder's padding (-1: all).
+    qint64 skip = 0;
+    qint64 keep = -1;
+    DecodeStats stats;
 };
+
+// libmad is given the frames the walk found and nothing else, so that a block of junk costs
+// one scan instead of one failed decode (and one log line) per byte. A file of one run is
+// decoded in place.
+QByteArray framesOnly(QByteArray image, const AudioScan &scan, std::vector<PlacedRun> *placed)
+{
+    placed->clear();
+    if (scan.runs.size() == 1 && scan.runs.front().offset + scan.runs.front().length == image.size()) {
+        placed->push_back({0, scan.runs.front().offset, scan.runs.front().length});
+        image.remove(0, scan.runs.front().offset);
+        return image;
+    }
+    QByteArray frames;
+    qint64 total = 0;
+    for (const ByteStretch &run : scan.runs)
+        total += run.length;
+    frames.reserve(total + MAD_BUFFER_GUARD);
+    for (const ByteStretch &run : scan.runs) {
+        placed->push_back({static_cast<std::size_t>(frames.size()), run.offset, run.length});
+        frames.append(image.constData() + run.offset, run.length);
+    }
+    return frames;
+}
+
+// Where a position in the decoder's buffer lies in the image.
+qint64 imageOffset(const DecoderRun &run, std::size_t at)
+{
+    auto it = std::upper_bound(run.placed.begin(), run.placed.end(), at,
+                               [](std::size_t value, const PlacedRun &placed) { return value < placed.at; });
+    if (it == run.placed.begin())
+        return qint64(at);
+    --it;
+    return it->imageOffset + qint64(at - it->at);
+}
+
+// One line per stretch that is not frames, however long.
+void reportDamage(const AudioScan &scan)
+{
+    if (scan.leadingJunk > 0)
+        qWarning("skipped %lld bytes before the first frame", static_cast<long long>(scan.leadingJunk));
+    for (const ByteStretch &stretch : scan.damaged)
+        qWarning("damaged data at byte offset %lld: %lld bytes skipped", static_cast<long long>(stretch.offset),
+                 static_cast<long long>(stretch.length));
+}
+
+// The LAME tag's delay and padding, with libmad's own delay added to the delay. The padding is
+// cut only when the frames the tag counted are all there.
+void takeGapless(const AudioScan &scan, DecoderRun *run)
+{
+    if (!scan.hasVbrHeader || !scan.vbr.hasGapless() || scan.samplesPerFrame == 0)
+        return;
+    run->skip = scan.vbr.encoderDelay + kMadDecoderDelay;
+    if (scan.tagCountAgrees()) {
+        const qint64 real = scan.samples - scan.vbr.encoderDelay - scan.vbr.encoderPadding;
+        if (real > 0)
+            run->keep = real;
+    }
+}
 
 mad_flow inputHandler(void *data, mad_stream *stream)
 {
@@ -67,14 +142,28 @@ mad_flow filterHandler(void *, const mad_stream *stream, mad_frame *frame)
 mad_flow outputHandler(void *data, const mad_header *header, mad_pcm *pcm)
 {
     auto *run = static_cast<DecoderRun *>(data);
+    ++run->stats.framesDecoded;
+    const qint64 cut = std::min<qint64>(run->skip, pcm->length);
+    run->skip -= cut;
+    qint64 length = pcm->length - cut;
+    if (run->keep >= 0) {
+        length = std::min(length, run->keep);
+        run->keep -= length;
+    }
+    if (length == 0)
+        return MAD_FLOW_CONTINUE;
     DecodedFrame frame;
     frame.bitRate = static_cast<int>(header->bitrate);
     frame.sampleRate = static_cast<int>(pcm->samplerate);
     frame.channels = pcm->channels;
-    frame.length = pcm->length;
-    frame.left = pcm->samples[0];
-    frame.right = pcm->channels > 1 ? pcm->samples[1] : nullptr;
-    return (*run->output)(frame) == DecodeFlow::Continue ? MAD_FLOW_CONTINUE : MAD_FLOW_STOP;
+    frame.length = static_cast<int>(length);
+    frame.nominalLength = pcm->length;
+    frame.left = pcm->samples[0] + cut;
+    frame.right = pcm->channels > 1 ? pcm->samples[1] + cut : nullptr;
+    if ((*run->output)(frame) == DecodeFlow::Continue)
+        return MAD_FLOW_CONTINUE;
+    run->stats.stopped = true;
+    return MAD_FLOW_STOP;
 }
 
 mad_flow errorHandler(void *data, mad_stream *stream, mad_frame *)
@@ -82,17 +171,36 @@ mad_flow errorHandler(void *data, mad_stream *stream, mad_frame *)
     auto *run = static_cast<DecoderRun *>(data);
     const std::size_t offset = static_cast<std::size_t>(stream->this_frame - run->data);
     // Running into the guard bytes at the end is how every image ends, not damage.
-    if (offset < run->length)
-        qWarning("decoding error 0x%04x (%s) at byte offset %u", static_cast<unsigned>(stream->error),
-                 mad_stream_errorstr(stream), static_cast<unsigned>(offset));
+    if (offset < run->length) {
+        ++run->stats.errors;
+        qWarning("decoding error 0x%04x (%s) at byte offset %lld", static_cast<unsigned>(stream->error),
+                 mad_stream_errorstr(stream), static_cast<long long>(imageOffset(*run, offset)));
+    }
     return MAD_FLOW_CONTINUE;
 }
 
 } // namespace
 
-int runDecoder(QByteArray image, const OutputHandler &output)
+bool DecodeStats::decodedAll() const
+{
+    if (!holdsAudio || framesDecoded == 0)
+        return false;
+    // A few frames may not decode: the first ones after a cut lack their bit reservoir.
+    const qint64 tried = framesDecoded + errors;
+    if (errors > tried / 20 + 2)
+        return false;
+    return stopped || framesDecoded + framesPresent / 20 + 2 >= framesPresent;
+}
+
+int runDecoder(QByteArray image, const OutputHandler &output, DecodeStats *stats)
 {
     DecoderRun run;
+    const AudioScan scan = scanAudio(image);
+    reportDamage(scan);
+    takeGapless(scan, &run);
+    run.stats.framesPresent = scan.frames;
+    run.stats.holdsAudio = scan.holdsAudio();
+    image = framesOnly(std::move(image), scan, &run.placed);
     run.length = static_cast<std::size_t>(image.size());
     image.append(QByteArray(MAD_BUFFER_GUARD, '\0'));
     run.data = reinterpret_cast<const unsigned char *>(image.constData());
@@ -102,6 +210,8 @@ int runDecoder(QByteArray image, const OutputHandler &output)
     mad_decoder_init(&decoder, &run, inputHandler, nullptr, filterHandler, outputHandler, errorHandler, nullptr);
     const int result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);
     mad_decoder_finish(&decoder);
+    if (stats)
+        *stats = run.stats;
     return result;
 }
 
@@ -174,10 +284,11 @@ Mp3Layout Mp3Layout::of(const QByteArray &image)
     }
     layout.id3v2 = image.left(begin);
     layout.audioBegin = begin;
-    if (image.size() - layout.audioBegin >= kId3v1Size && std::memcmp(p + image.size() - kId3v1Size, "TAG", 3) == 0) {
-        layout.id3v1 = image.right(kId3v1Size);
-        layout.audioEnd = image.size() - kId3v1Size;
-    }
+    QBuffer buffer;
+    buffer.setData(image);
+    if (buffer.open(QIODevice::ReadOnly))
+        layout.audioEnd = std::max<qsizetype>(begin, trailingTagsBegin(buffer, begin));
+    layout.trailer = image.mid(layout.audioEnd);
     return layout;
 }
 

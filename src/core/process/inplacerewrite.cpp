@@ -2,7 +2,9 @@
 
 #include "core/encode/mp3encoder.h"
 #include "core/files/regularfile.h"
+#include "core/mp3/audioscan.h"
 #include "core/mp3/framesync.h"
+#include "core/mp3/trailingtags.h"
 #include "core/process/batchjob.h"
 #include "core/process/decodecontext.h"
 
@@ -16,7 +18,6 @@ namespace sonavell {
 namespace {
 
 constexpr qint64 kId3v2HeaderSize = 10;
-constexpr qint64 kId3v1Size = 128;
 
 // The tags of a file that is not read whole: the ID3v2 block at its start, the ID3v1 trailer.
 bool readLayout(const QString &path, Mp3Layout *layout)
@@ -39,16 +40,9 @@ bool readLayout(const QString &path, Mp3Layout *layout)
     if (tagSize > 0 && (!file.seek(0) || (layout->id3v2 = file.read(tagSize)).size() != tagSize))
         return false;
     layout->audioBegin = tagSize;
-    layout->audioEnd = size;
-    if (size - tagSize >= kId3v1Size) {
-        if (!file.seek(size - kId3v1Size))
-            return false;
-        const QByteArray tail = file.read(kId3v1Size);
-        if (tail.startsWith("TAG")) {
-            layout->id3v1 = tail;
-            layout->audioEnd = size - kId3v1Size;
-        }
-    }
+    layout->audioEnd = std::max(tagSize, trailingTagsBegin(file, tagSize));
+    if (layout->audioEnd < size && (!file.seek(layout->audioEnd) || (layout->trailer = file.readAll()).size() != size - layout->audioEnd))
+        return false;
     return true;
 }
 
@@ -56,17 +50,17 @@ bool readLayout(const QString &path, Mp3Layout *layout)
 // the replacement file's own descriptor, never on a name.
 bool attachTags(int fd, const Mp3Layout &layout)
 {
-    if (layout.id3v2.isEmpty() && layout.id3v1.isEmpty())
+    if (layout.id3v2.isEmpty() && layout.trailer.isEmpty())
         return true;
     QFile file;
     if (!file.open(fd, QIODevice::ReadWrite, QFileDevice::DontCloseHandle))
         return false;
     if (layout.id3v2.isEmpty())
-        return file.seek(file.size()) && file.write(layout.id3v1) == layout.id3v1.size() && file.flush();
+        return file.seek(file.size()) && file.write(layout.trailer) == layout.trailer.size() && file.flush();
     if (!file.seek(0))
         return false;
     const QByteArray body = file.readAll();
-    const QByteArray whole = layout.id3v2 + body + layout.id3v1;
+    const QByteArray whole = layout.id3v2 + body + layout.trailer;
     return file.seek(0) && file.write(whole) == whole.size() && file.flush();
 }
 
@@ -86,7 +80,30 @@ bool InPlaceRewrite::readAudio(QByteArray *audio)
     m_layout = Mp3Layout::of(*audio);
     audio->truncate(m_layout.audioEnd);
     audio->remove(0, m_layout.audioBegin);
+    if (!scanAudio(*audio).holdsAudio()) {
+        m_job.sink().showError(notAudioMessage(m_path));
+        return false;
+    }
     return openOutput();
+}
+
+bool InPlaceRewrite::checkAudio()
+{
+    QFile file(m_path);
+    if (!openRegularFile(file)) {
+        m_job.reportOpenError(m_path);
+        return false;
+    }
+    if (!scanAudio(file).holdsAudio()) {
+        m_job.sink().showError(notAudioMessage(m_path));
+        return false;
+    }
+    return true;
+}
+
+QString InPlaceRewrite::notAudioMessage(const QString &path)
+{
+    return QStringLiteral("%1: not an MP3 file (or damaged); it was left unchanged").arg(path);
 }
 
 bool InPlaceRewrite::readTags()
@@ -139,13 +156,19 @@ bool decodeInPlace(BatchJob &job, const QString &path, DecodeContext &context, c
         return false;
     context.setOutputPath(rewrite.outputPath());
     context.setOutputDescriptor(rewrite.outputDescriptor());
-    runDecoder(std::move(audio), handler);
+    DecodeStats stats;
+    runDecoder(std::move(audio), handler, &stats);
     if (!context.finishEncoder()) {
         job.sink().showError(Mp3Encoder::errorText(context.encoderError()));
         return false;
     }
     if (context.wasCancelled() || context.framesEncoded() == 0)
         return false;
+    // What the decoder made of the frames must be the file's audio, not a few frames of it.
+    if (!stats.decodedAll()) {
+        job.sink().showError(InPlaceRewrite::notAudioMessage(path));
+        return false;
+    }
     return rewrite.commit();
 }
 

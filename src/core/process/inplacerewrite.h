@@ -26,9 +26,16 @@ public:
     InPlaceRewrite &operator=(const InPlaceRewrite &) = delete;
 
     // Reads the whole file into memory and gives its audio without the tags; then opens the
-    // temporary file. False when the file cannot be read, is write-protected (replacing it by
-    // rename would get past that) or no temporary file can be made beside it.
+    // temporary file. False when the file cannot be read, is not MP3 audio (its frames do not
+    // account for nearly all of it), is write-protected (replacing it by rename would get past
+    // that) or no temporary file can be made beside it.
     bool readAudio(QByteArray *audio);
+    // For a step that reads the audio itself: walks the file's frames and reports an input that
+    // is not MP3 audio. Call before readTags().
+    bool checkAudio();
+
+    // "<path>: not an MP3 file (or damaged); it was left unchanged".
+    static QString notAudioMessage(const QString &path);
     // The same for a step that reads the audio itself: only the tags are read.
     bool readTags();
 

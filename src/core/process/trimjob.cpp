@@ -1,11 +1,13 @@
 #include "core/process/trimjob.h"
 
 #include "core/encode/mp3encoder.h"
+#include "core/mp3/audioscan.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 #include "core/process/decodecontext.h"
 #include "core/process/inplacerewrite.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace sonavell {
@@ -25,17 +27,21 @@ void TrimJob::processFile(const QString &path)
 
 bool TrimJob::trimRecoded(const QString &path)
 {
-    const int lengthMs = queryMediaLength(path);
+    QFile file(path);
     // A file that cannot be read is not a short one: the start length stays as it is.
-    if (lengthMs == kMediaLengthFailed) {
+    if (!file.open(QIODevice::ReadOnly)) {
         reportOpenError(path);
         return false;
     }
-    const int total = lengthMs / 1000;
+    // The decoder hands over the real audio, without the encoder's delay and padding: the
+    // window is measured on the same audio.
+    const double total = scanAudio(file).playingSeconds();
+    file.close();
+    const int lengthMs = static_cast<int>(total * 1000);
     if (total < m_startTrimSeconds)
         m_startTrimSeconds = total;
-    const int windowStart = m_startTrimSeconds;
-    const int windowEnd = total - m_endTrimSeconds;
+    const double windowStart = m_startTrimSeconds;
+    const double windowEnd = total - m_endTrimSeconds;
     if (windowStart >= windowEnd) {
         sink().showError(tooShortMessage(path));
         return false;
@@ -45,15 +51,17 @@ bool TrimJob::trimRecoded(const QString &path)
     context.setBitrateKbps(m_bitrateKbps);
     context.setVolumeScale(1.0f);
     context.setInputPath(path);
-    context.setTotalSeconds(total);
-    sink().timeRange(windowEnd);
+    context.setTotalSeconds(lengthMs / 1000);
+    sink().timeRange(static_cast<int>(windowEnd));
+    bool endReached = false;
     const bool rewritten = decodeInPlace(*this, path, context, [&](const DecodedFrame &frame) {
-        if (context.countFrame(frame) == DecodeFlow::Stop)
+        if (endReached || context.countFrame(frame) == DecodeFlow::Stop)
             return DecodeFlow::Stop;
-        if (context.elapsedSeconds() < windowStart)
+        // Timed by its end, as the copy is: the frame that reaches a limit is kept.
+        const double end = context.elapsed();
+        if (end < windowStart)
             return DecodeFlow::Continue;
-        if (context.elapsedSeconds() >= windowEnd)
-            return DecodeFlow::Stop;
+        endReached = end >= windowEnd;
         return context.writeFrame(frame);
     });
     // Decoded frames, none of them in the window: the measured length was wrong.
@@ -64,13 +72,16 @@ bool TrimJob::trimRecoded(const QString &path)
 
 bool TrimJob::trimCopied(const QString &path)
 {
-    Mp3FileInfo scanned;
-    if (!scanned.scanFile(path, true)) {
+    InPlaceRewrite rewrite(*this, path);
+    if (!rewrite.checkAudio())
+        return false;
+    const int lengthMs = queryMediaLength(path);
+    if (lengthMs == kMediaLengthFailed) {
         reportOpenError(path);
         return false;
     }
-    const int length = scanned.durationSeconds;
-    sink().timeRange(length);
+    const double length = lengthMs / 1000.0;
+    sink().timeRange(lengthMs / 1000);
     if (length < m_startTrimSeconds) {
         sink().showError(tooShortMessage(path));
         return false;
@@ -81,7 +92,6 @@ bool TrimJob::trimCopied(const QString &path)
     if (end < start)
         end = start + 1;
 
-    InPlaceRewrite rewrite(*this, path);
     if (!rewrite.readTags())
         return false;
     Mp3FileInfo copier;
@@ -93,7 +103,7 @@ bool TrimJob::trimCopied(const QString &path)
         sink().showError(tooShortMessage(path));
         return false;
     }
-    sink().timeReached(length);
+    sink().timeReached(lengthMs / 1000);
     return rewrite.commit();
 }
 

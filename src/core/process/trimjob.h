@@ -5,10 +5,12 @@
 namespace sonavell {
 
 // Trim: cuts startTrimSeconds off the start and endTrimSeconds off the end of every input, in
-// place, keeping its tags. With recode the frames whose elapsed whole second lies in the window
-// are decoded and encoded again at bitrateKbps; without, the frames that end inside the window
-// are copied unchanged. The original is replaced only when the new file is complete; an input
-// that would keep no audio is reported and left as it is.
+// place, keeping its tags. Lengths are exact times (fractions of a second work) measured on
+// the frames present. Both modes keep the frames from the first one ending at or after the
+// start to the first one ending at or after the end, so an end length of 0 keeps the last
+// frame: with recode they are decoded and encoded again at bitrateKbps, without they are copied
+// unchanged. The original is replaced only when the new file is complete; an input that would
+// keep no audio, or is not MP3 audio at all, is reported and left as it is.
 class TrimJob : public BatchJob
 {
 public:
@@ -20,10 +22,10 @@ public:
     bool recode() const { return m_recode; }
     // Re-encoding lowers the start length to the length of a file that is shorter than it, for
     // that file and the rest of the job.
-    void setStartTrimSeconds(int seconds) { m_startTrimSeconds = seconds; }
-    int startTrimSeconds() const { return m_startTrimSeconds; }
-    void setEndTrimSeconds(int seconds) { m_endTrimSeconds = seconds; }
-    int endTrimSeconds() const { return m_endTrimSeconds; }
+    void setStartTrimSeconds(double seconds) { m_startTrimSeconds = seconds; }
+    double startTrimSeconds() const { return m_startTrimSeconds; }
+    void setEndTrimSeconds(double seconds) { m_endTrimSeconds = seconds; }
+    double endTrimSeconds() const { return m_endTrimSeconds; }
 
     // Runs on the worker thread.
     void processFile(const QString &path) override;
@@ -37,8 +39,8 @@ private:
 
     int m_bitrateKbps = 32;
     bool m_recode = false;
-    int m_startTrimSeconds = 10;
-    int m_endTrimSeconds = 10;
+    double m_startTrimSeconds = 10;
+    double m_endTrimSeconds = 10;
 };
 
 } // namespace sonavell

@@ -57,20 +57,23 @@ QByteArray makeStream(FrameSpec spec, int count, const std::vector<int> &bitrate
     return stream;
 }
 
-QByteArray makeXingFrame(const FrameSpec &spec, std::uint32_t frameCount, const char *magic)
+QByteArray makeXingFrame(const FrameSpec &spec, std::uint32_t frameCount, const char *magic, std::uint32_t streamBytes)
 {
     QByteArray frame = makeFrame(spec);
     const int at = mpeg::sideInfoEnd(spec.version, spec.channelMode) + (spec.crc ? 2 : 0);
     std::memcpy(frame.data() + at, magic, 4);
-    putBigEndian32(frame, at + 4, 0x1);
+    putBigEndian32(frame, at + 4, streamBytes ? 0x3 : 0x1);
     putBigEndian32(frame, at + 8, frameCount);
+    if (streamBytes)
+        putBigEndian32(frame, at + 12, streamBytes);
     return frame;
 }
 
-QByteArray makeVbriFrame(const FrameSpec &spec, std::uint32_t frameCount)
+QByteArray makeVbriFrame(const FrameSpec &spec, std::uint32_t frameCount, std::uint32_t streamBytes)
 {
     QByteArray frame = makeFrame(spec);
     std::memcpy(frame.data() + 36, "VBRI", 4);
+    putBigEndian32(frame, 36 + 10, streamBytes);
     putBigEndian32(frame, 36 + 14, frameCount);
     return frame;
 }

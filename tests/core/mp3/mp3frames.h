@@ -32,10 +32,12 @@ QByteArray makeFrame(const FrameSpec &spec, unsigned char marker = 0);
 // count frames; frame i has the marker i % 256 and, with several bitrate indexes given, the
 // bitrate index bitrateIndexes[i % size].
 QByteArray makeStream(FrameSpec spec, int count, const std::vector<int> &bitrateIndexes = {});
-// A first frame holding a Xing ("Xing" or "Info") tag with a frame count, as encoders write it.
-QByteArray makeXingFrame(const FrameSpec &spec, std::uint32_t frameCount, const char *magic = "Info");
+// A first frame holding a Xing ("Xing" or "Info") tag with a frame count, as encoders write it,
+// and a byte count when streamBytes is not 0.
+QByteArray makeXingFrame(const FrameSpec &spec, std::uint32_t frameCount, const char *magic = "Info",
+                         std::uint32_t streamBytes = 0);
 // A first frame holding a Fraunhofer VBRI tag.
-QByteArray makeVbriFrame(const FrameSpec &spec, std::uint32_t frameCount);
+QByteArray makeVbriFrame(const FrameSpec &spec, std::uint32_t frameCount, std::uint32_t streamBytes = 0);
 // An ID3v2.3 tag whose body is bodySize bytes of padding (syncsafe size in the header).
 QByteArray makeId3v2Tag(int bodySize, int majorVersion = 3, bool footer = false);
 // The playing time of count frames of spec, in milliseconds, rounded.

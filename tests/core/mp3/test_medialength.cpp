@@ -80,14 +80,31 @@ TEST(MediaLengthQuery, UnopenableFileFails)
     EXPECT_EQ(kMediaLengthFailed / 1000, 0);
 }
 
-TEST(MediaLengthQuery, VbriCountIsUsed)
+TEST(MediaLengthQuery, VbriCountIsUsedWhenItsBytesMatch)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("vbri.mp3"));
     const FrameSpec spec;
-    // The tag says 800 frames; only 600 follow, which the tag's count is still plausible for.
-    ASSERT_TRUE(writeAll(path, makeVbriFrame(spec, 800) + makeStream(spec, 600) + QByteArray(80000, 0)));
+    const int frame = frameLengthOf(spec);
+    ASSERT_TRUE(writeAll(path, makeVbriFrame(spec, 800, 801 * frame) + makeStream(spec, 800)));
     EXPECT_EQ(queryMediaLength(path), expectedMilliseconds(spec, 800));
+}
+
+TEST(MediaLengthQuery, TruncatedFileIsTimedByTheFramesPresent)
+{
+    // The tag (count and bytes) still describes the 800 frames of the whole file; 600 are left.
+    TempFolder folder;
+    const FrameSpec spec;
+    const int frame = frameLengthOf(spec);
+    const QString vbri = folder.file(QStringLiteral("vbri.mp3"));
+    ASSERT_TRUE(writeAll(vbri, makeVbriFrame(spec, 800, 801 * frame) + makeStream(spec, 600)));
+    EXPECT_EQ(queryMediaLength(vbri), expectedMilliseconds(spec, 600));
+    const QString xing = folder.file(QStringLiteral("xing.mp3"));
+    ASSERT_TRUE(writeAll(xing, makeXingFrame(spec, 800, "Xing", 801 * frame) + makeStream(spec, 600)));
+    EXPECT_EQ(queryMediaLength(xing), expectedMilliseconds(spec, 600));
+    Mp3FileInfo info;
+    ASSERT_TRUE(info.scanFile(xing, true));
+    EXPECT_EQ(info.durationSeconds, int(expectedMilliseconds(spec, 600) / 1000));
 }
 
 TEST(MediaLengthQuery, StaleTagOfALongerFileIsNotTrusted)

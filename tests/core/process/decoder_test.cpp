@@ -78,12 +78,12 @@ TEST(Mp3LayoutTest, FindsTagsAroundTheAudio)
     const QByteArray image = id3v2 + audio + id3v1;
     const Mp3Layout layout = Mp3Layout::of(image);
     EXPECT_EQ(layout.id3v2, id3v2);
-    EXPECT_EQ(layout.id3v1, id3v1);
+    EXPECT_EQ(layout.trailer, id3v1);
     EXPECT_EQ(layout.audio(image), audio);
 
     const Mp3Layout bare = Mp3Layout::of(audio);
     EXPECT_TRUE(bare.id3v2.isEmpty());
-    EXPECT_TRUE(bare.id3v1.isEmpty());
+    EXPECT_TRUE(bare.trailer.isEmpty());
     EXPECT_EQ(bare.audio(audio), audio);
 
     // A tag size past the end keeps the whole image as tag and no audio.
@@ -157,10 +157,10 @@ TEST(RunDecoderTest, DamagedFrameIsLoggedAndSkipped)
     const int damaged = countFrames(bytes);
     EXPECT_LT(damaged, whole);
     EXPECT_GE(damaged, whole - 2); // the next frame may lose its reservoir bits too
+    // One line for the stretch, however long; libmad sees only whole frames.
     const QStringList lines = log.lines();
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("decoding error 0x")));
-    EXPECT_TRUE(lines.first().endsWith(QStringLiteral("at byte offset %1").arg(kDamaged * kFrameBytes)));
+    EXPECT_EQ(lines.first(), QStringLiteral("damaged data at byte offset %1: %2 bytes skipped").arg(kDamaged * kFrameBytes).arg(kFrameBytes));
 }
 
 TEST(RunDecoderTest, FirstFrameBitrateOfAFile)

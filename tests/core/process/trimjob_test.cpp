@@ -1,5 +1,7 @@
 #include "core/process/trimjob.h"
 
+#include "core/mp3/medialength.h"
+
 #include "decodedmp3.h"
 #include "processtesting.h"
 #include "testsupport.h"
@@ -63,9 +65,9 @@ struct TrimCase
 {
     const char *name;
     bool recode;
-    int start;
-    int end;
-    double kept; // seconds of audio the result holds; negative: the input's all from start on
+    double start;
+    double end;
+    double kept; // seconds of audio the result holds; 0: the input's length less start and end
 };
 
 class TrimWindowTest : public TrimJobTest, public ::testing::WithParamInterface<TrimCase>
@@ -76,8 +78,9 @@ TEST_P(TrimWindowTest, KeepsTheWindowOfASixtySecondFile)
 {
     const TrimCase &c = GetParam();
     const QString path = makeTone("sixty.mp3", 60.0);
-    // Without an end length the copy keeps the input's last frames, the encoder's padding among them.
-    const double kept = c.kept < 0 ? test::decodeMp3File(path).seconds() - c.start : c.kept;
+    // Lengths are exact: a copy is timed on the frames, a re-encoding on the real audio.
+    const double length = c.recode ? test::gaplessSeconds(test::readAll(path)) : queryMediaLength(path) / 1000.0;
+    const double kept = c.kept > 0 ? c.kept : length - c.start - c.end;
     TrimJob job({path});
     job.setRecode(c.recode);
     job.setBitrateKbps(64);
@@ -106,11 +109,12 @@ TEST_P(TrimWindowTest, KeepsTheWindowOfASixtySecondFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, TrimWindowTest,
-    ::testing::Values(TrimCase{"copyDefaults", false, 10, 10, 40.0}, TrimCase{"recodeDefaults", true, 10, 10, 40.0},
-                      // End 0: the copy runs to the last frame; re-encoding stops at elapsed second 60.
-                      TrimCase{"copyEndZero", false, 10, 0, -1}, TrimCase{"recodeEndZero", true, 10, 0, 50.0},
+    ::testing::Values(TrimCase{"copyDefaults", false, 10, 10, 0}, TrimCase{"recodeDefaults", true, 10, 10, 0},
+                      // End 0: both run to the last frame.
+                      TrimCase{"copyEndZero", false, 10, 0, 0}, TrimCase{"recodeEndZero", true, 10, 0, 0},
                       // Lengths that overlap: end becomes start + 1.
-                      TrimCase{"copyOverlapping", false, 40, 40, 1.0}, TrimCase{"copyStartZero", false, 0, 30, 30.0}),
+                      TrimCase{"copyOverlapping", false, 40, 40, 1.0}, TrimCase{"copyStartZero", false, 0, 30, 0},
+                      TrimCase{"copyFractional", false, 2.5, 7.25, 0}, TrimCase{"recodeFractional", true, 2.5, 7.25, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(TrimJobTest, ReencodingAShortFileLowersTheStartLengthForTheRestOfTheJob)
@@ -118,6 +122,7 @@ TEST_F(TrimJobTest, ReencodingAShortFileLowersTheStartLengthForTheRestOfTheJob)
     const QString five = makeTone("five.mp3", 5.0);
     const QString sixty = makeTone("sixty.mp3", 60.0);
     const QByteArray original = test::readAll(five);
+    const double sixtyLength = test::gaplessSeconds(test::readAll(sixty));
     TrimJob job({five, sixty});
     job.setRecode(true);
     job.setStartTrimSeconds(10);
@@ -126,10 +131,12 @@ TEST_F(TrimJobTest, ReencodingAShortFileLowersTheStartLengthForTheRestOfTheJob)
 
     EXPECT_EQ(test::readAll(five), original);
     EXPECT_EQ(m_sink.errors, QStringList{TrimJob::tooShortMessage(five)});
-    EXPECT_EQ(job.startTrimSeconds(), 5);
+    // Lowered to the five-second file's exact length.
+    const double fiveSeconds = test::gaplessSeconds(original);
+    EXPECT_NEAR(job.startTrimSeconds(), fiveSeconds, 0.001);
     const double seconds = test::decodeMp3File(sixty).seconds();
-    EXPECT_GE(seconds, 55.0);
-    EXPECT_LE(seconds, 55.0 + kEncoderOverhead);
+    EXPECT_GE(seconds, sixtyLength - fiveSeconds);
+    EXPECT_LE(seconds, sixtyLength - fiveSeconds + kEncoderOverhead + kFrame);
 }
 
 class TrimShortFileTest : public TrimJobTest, public ::testing::WithParamInterface<bool>
@@ -209,7 +216,7 @@ TEST_F(TrimJobTest, AFileThatCannotBeReadDoesNotLowerTheStartLength)
     EXPECT_EQ(job.startTrimSeconds(), 30);
     const double seconds = test::decodeMp3File(sixty).seconds();
     EXPECT_GE(seconds, 30.0);
-    EXPECT_LE(seconds, 30.0 + kEncoderOverhead);
+    EXPECT_LE(seconds, 30.0 + kEncoderOverhead + kFrame);
 }
 
 TEST_F(TrimJobTest, CopyOfAWriteProtectedFileIsRefused)
