@@ -15,16 +15,16 @@ constexpr int kMostSeconds = 60 * 3600 + 60 * 60 + 60;
 
 int runTrim(const QStringList &args)
 {
-    int start = 10;
-    int end = 10;
+    double start = 10;
+    double end = 10;
     bool recode = false;
     std::optional<int> bitRate;
     OptionReader reader(args);
     const bool read = reader.read([&](const QString &option) {
         if (option == QLatin1String("--start"))
-            start = reader.number(0, kMostSeconds).value_or(start);
+            start = reader.decimal(0, kMostSeconds).value_or(start);
         else if (option == QLatin1String("--end"))
-            end = reader.number(0, kMostSeconds).value_or(end);
+            end = reader.decimal(0, kMostSeconds).value_or(end);
         else if (option == QLatin1String("--recode"))
             recode = true;
         else if (option == QLatin1String("--bitrate"))
@@ -51,7 +51,7 @@ int runTrim(const QStringList &args)
 const CommandRegistration registration({
     "trim",
     "[--start S] [--end S] [--recode [--bitrate K]] FILE.mp3...",
-    "Cut S seconds (default 10) off the start and the end of each file, in place. Frames are copied as "
+    "Cut S seconds (default 10, fractions allowed) off the start and the end of each file, in place. Frames are copied as "
     "they are unless --recode, which encodes the rest again at K kbit/s (default: the settings').",
     runTrim,
 });

@@ -67,8 +67,9 @@ bool JoinJob::startEncoder(const DecodedFrame &frame)
     m_encoder->setPath(m_output->path());
     m_encoder->setFileDescriptor(m_output->descriptor());
     m_encoder->setBitRate(m_bitrateKbps);
-    // One chunk is one frame of the first input's length in the target's channels.
-    if (!m_encoder->start(static_cast<std::uint32_t>(frame.length) * channels * 2)) {
+    // One chunk is one whole frame of the first input in the target's channels.
+    const int frameLength = std::max(frame.length, frame.nominalLength);
+    if (!m_encoder->start(static_cast<std::uint32_t>(frameLength) * channels * 2)) {
         sink().showError(Mp3Encoder::errorText(m_encoder->error()));
         return false;
     }
@@ -108,9 +109,11 @@ void JoinJob::finishOutput()
         return;
     }
     if (!m_failed) {
+        // Only the samples there are: padding them to a chunk would add silence at the end.
+        const auto waiting = static_cast<std::uint32_t>(m_converter->waitingBytes());
         const QByteArray rest = m_converter->takePaddedRest(m_encoder->bytesPerChunk());
         if (!rest.isEmpty())
-            m_encoder->encodeChunk(rest.constData());
+            m_encoder->encodeBytes(rest.constData(), waiting);
     }
     const bool finished = m_encoder->finish();
     if (!m_failed && !finished)

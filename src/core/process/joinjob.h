@@ -36,7 +36,7 @@ public:
 
     // Runs on the worker thread.
     void processFile(const QString &path) override;
-    // Every file, then the last chunk padded with silence; the encoder is finished and the
+    // Every file, then the samples short of a whole chunk; the encoder is finished and the
     // output put in place, also after a cancel (it holds everything up to it). Nothing is
     // written when no frame was decoded.
     void run() override;

@@ -3,6 +3,8 @@
 #include "core/files/filemove.h"
 #include "core/mp3/medialength.h"
 #include "core/process/decodecontext.h"
+#include "core/process/outputfailure.h"
+#include "core/process/replacementfile.h"
 #include "core/process/wavefile.h"
 
 #include <QFileInfo>
@@ -37,6 +39,9 @@ void Mp3ToWavJob::processFile(const QString &path)
         return;
     }
 
+    // Written beside the output and renamed over it only when complete: a failure (a full
+    // disk) leaves an existing WAV of that name as it was, and no half-written one.
+    std::unique_ptr<ReplacementFile> replacement;
     std::unique_ptr<WaveFile> wave;
     QByteArray pcm;
     bool writeFailed = false;
@@ -45,8 +50,10 @@ void Mp3ToWavJob::processFile(const QString &path)
             return DecodeFlow::Stop;
         if (!wave) {
             context.takeFormat(frame);
+            replacement = std::make_unique<ReplacementFile>(context.outputPath());
             wave = std::make_unique<WaveFile>();
-            if (wave->open(context.outputPath(), &context.format(), WaveFile::WriteMode) != WaveFile::Result::Success) {
+            if (!replacement->isValid()
+                || wave->open(replacement->path(), &context.format(), WaveFile::WriteMode) != WaveFile::Result::Success) {
                 writeFailed = true;
                 return DecodeFlow::Stop;
             }
@@ -64,10 +71,12 @@ void Mp3ToWavJob::processFile(const QString &path)
     });
     if (wave && wave->isOpen() && wave->close() != WaveFile::Result::Success)
         writeFailed = true;
+    if (wave && !writeFailed && !replacement->commit())
+        writeFailed = true;
     if (wave)
         m_written.append(context.outputPath());
     if (writeFailed)
-        reportOpenError(context.outputPath());
+        sink().showError(outputFailureText(context.outputPath()));
 }
 
 } // namespace sonavell

@@ -5,6 +5,8 @@
 #include "core/process/decodecontext.h"
 #include "core/process/replacementfile.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -82,6 +84,28 @@ private:
 QString SplitJob::partPath(const QString &input, int part)
 {
     return partPathOf(baseName(input), part);
+}
+
+QString SplitJob::collisionMessage(const QString &first, const QString &second)
+{
+    return QStringLiteral("%1 and %2 would be split into the same part files (%3); nothing was split")
+        .arg(first, second, partPath(first, 1));
+}
+
+void SplitJob::run()
+{
+    QHash<QString, QString> inputByBase;
+    for (const QString &input : files()) {
+        const QString base = baseName(input);
+        const auto it = inputByBase.constFind(base);
+        // The same file listed twice is split twice into the same parts, as before.
+        if (it != inputByBase.constEnd() && it.value() != input) {
+            sink().showError(collisionMessage(it.value(), input));
+            return;
+        }
+        inputByBase.insert(base, input);
+    }
+    BatchJob::run();
 }
 
 void SplitJob::processFile(const QString &path)

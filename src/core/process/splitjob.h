@@ -24,6 +24,12 @@ public:
 
     // Runs on the worker thread.
     void processFile(const QString &path) override;
+    // Refuses, before writing anything, a batch in which two inputs have the same part names
+    // (Talk.MP3 and talk.mp3 in one folder): the second would write over the first's parts.
+    void run() override;
+
+    // The message for such a batch.
+    static QString collisionMessage(const QString &first, const QString &second);
 
 private:
     float m_volumeScale = 1.0f;

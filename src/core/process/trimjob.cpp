@@ -35,8 +35,13 @@ bool TrimJob::trimRecoded(const QString &path)
     }
     // The decoder hands over the real audio, without the encoder's delay and padding: the
     // window is measured on the same audio.
-    const double total = scanAudio(file).playingSeconds();
+    const AudioScan scan = scanAudio(file);
     file.close();
+    if (!scan.holdsAudio()) {
+        sink().showError(InPlaceRewrite::notAudioMessage(path));
+        return false;
+    }
+    const double total = scan.playingSeconds();
     const int lengthMs = static_cast<int>(total * 1000);
     if (total < m_startTrimSeconds)
         m_startTrimSeconds = total;

@@ -2,6 +2,8 @@
 
 #include "core/encode/mp3encoder.h"
 #include "core/files/filemove.h"
+#include "core/process/outputfailure.h"
+#include "core/process/replacementfile.h"
 #include "core/process/wavefile.h"
 
 #include <QByteArray>
@@ -18,7 +20,10 @@ namespace {
 QString encodingProblem(const WaveFormat &format, std::uint32_t dataBytes)
 {
     constexpr std::uint16_t kPcm = 1;
+    constexpr std::uint16_t kFloat = 3;
     constexpr std::uint16_t kExtensible = 0xFFFE;
+    if (format.formatTag == kFloat)
+        return QStringLiteral("%1-bit float WAV is not supported").arg(format.bitsPerSample);
     if (format.formatTag != kPcm && format.formatTag != kExtensible)
         return QStringLiteral("its samples are not PCM (format %1)").arg(format.formatTag);
     if (format.channels != 1 && format.channels != 2)
@@ -69,12 +74,19 @@ void WavToMp3Job::processFile(const QString &path)
     const std::uint32_t inputBlock = input.channels * input.bitsPerSample / 8u;
     sink().timeRange(static_cast<int>(wave.dataSize() / inputBytesPerSec));
 
+    // Written beside the output and renamed over it only when complete.
+    ReplacementFile replacement(m_outputPath);
+    if (!replacement.isValid()) {
+        sink().showError(outputFailureText(m_outputPath));
+        return;
+    }
     Mp3Encoder encoder;
     encoder.setFormat(format);
-    encoder.setPath(m_outputPath);
+    encoder.setPath(replacement.path());
     encoder.setBitRate(m_bitrateKbps);
     if (!encoder.start(0)) {
-        sink().showError(Mp3Encoder::errorText(encoder.error()));
+        sink().showError(encoder.error() == Mp3Encoder::Error::FileNotCreated ? outputFailureText(m_outputPath)
+                                                                               : Mp3Encoder::errorText(encoder.error()));
         return;
     }
     const std::uint32_t chunkBytes = encoder.bytesPerChunk();
@@ -117,9 +129,15 @@ void WavToMp3Job::processFile(const QString &path)
         if (isCancelled())
             break;
     }
-    if (!encoder.finish())
-        sink().showError(Mp3Encoder::errorText(encoder.error()));
+    const bool finished = encoder.finish();
     wave.close();
+    if (!finished) {
+        const Mp3Encoder::Error error = encoder.error();
+        sink().showError(error == Mp3Encoder::Error::WriteFailed ? outputFailureText(m_outputPath)
+                                                                 : Mp3Encoder::errorText(error));
+    } else if (!replacement.commit()) {
+        sink().showError(outputFailureText(m_outputPath));
+    }
 }
 
 } // namespace sonavell

@@ -8,6 +8,7 @@
 #include "core/play/waveoutplayer.h"
 #include "core/process/mp3towavjob.h"
 #include "gui/process/progressdialog.h"
+#include "core/process/outputfailure.h"
 #include "core/process/replacementfile.h"
 #include "core/process/wavefile.h"
 #include "core/process/wavtomp3job.h"
@@ -468,7 +469,7 @@ CutPlayDialog::SaveOutcome CutPlayDialog::saveAsWave(const QString &target, qint
     WaveFile out;
     if (!replacement.isValid() || out.open(replacement.path(), source.format(), WaveFile::WriteMode,
                                            source.formatExtra()) != WaveFile::Result::Success) {
-        showMessage(QString::asprintf("Open File %s Error", qUtf8Printable(target)));
+        showMessage(outputFailureText(target));
         return SaveOutcome::OpenFailed;
     }
     std::uint32_t count = 0;
@@ -487,7 +488,7 @@ CutPlayDialog::SaveOutcome CutPlayDialog::saveAsWave(const QString &target, qint
     source.close();
     ok = out.close() == WaveFile::Result::Success && ok;
     if (!ok || !replacement.commit()) {
-        showMessage(QString::asprintf("Open File %s Error", qUtf8Printable(target)));
+        showMessage(outputFailureText(target));
         return SaveOutcome::OpenFailed;
     }
     return SaveOutcome::Written;

@@ -47,9 +47,11 @@ protected:
 
 TEST_F(JoinJobTest, TwoFilesOfTheTargetFormatJoinWithoutAGap)
 {
-    const QString a = makeTone("a.mp3", 1.0, 44100, 2, 128);
-    const QString b = makeTone("b.mp3", 1.5, 44100, 2, 128);
-    const double expected = test::decodeMp3File(a).seconds() + test::decodeMp3File(b).seconds();
+    // Whole encoder chunks (1152 samples), so that no zero padding ends the first input.
+    const QString a = makeTone("a.mp3", 38 * 1152 / 44100.0, 44100, 2, 128);
+    const QString b = makeTone("b.mp3", 57 * 1152 / 44100.0, 44100, 2, 128);
+    // The inputs' real audio end to end: neither one's encoder delay or padding is joined in.
+    const double expected = test::gaplessSeconds(test::readAll(a)) + test::gaplessSeconds(test::readAll(b));
     job({a, b}, 44100, 2).setBitrateKbps(128);
     const test::DecodedMp3 out = run();
 
@@ -59,8 +61,11 @@ TEST_F(JoinJobTest, TwoFilesOfTheTargetFormatJoinWithoutAGap)
     EXPECT_EQ(out.errors, 0);
     EXPECT_GE(out.seconds(), expected);
     EXPECT_LE(out.seconds(), expected + kEncoderOverhead);
-    // No silence where the files meet (the first file's own padding aside).
+    // No silence where the files meet: no 5 ms stretch around the joint falls quiet.
     EXPECT_GT(out.level(1.2, 1.4), 3000);
+    for (double t = 0.9; t < 1.2; t += 0.005)
+        EXPECT_GT(out.level(t, t + 0.005), 2000) << t;
+    EXPECT_NEAR(test::gaplessSeconds(test::readAll(m_job->outputPath())), expected, 1.0 / 44100);
     EXPECT_EQ(m_sink.started, (std::vector<int>{0, 1}));
     EXPECT_EQ(m_sink.ranges, (std::vector<int>{1, 1}));
     EXPECT_TRUE(m_sink.errors.isEmpty());
