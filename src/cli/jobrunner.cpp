@@ -67,6 +67,14 @@ public:
         std::fflush(stderr);
         m_errors.fetch_add(1);
     }
+    // A line of its own, not counted as an error.
+    void showNotice(const QString &message) override
+    {
+        clearProgress();
+        const QString subject = m_current.isEmpty() || message.contains(m_current) ? QString() : m_current + QStringLiteral(": ");
+        std::fprintf(stderr, "sonavell-cli %s: %s%s\n", m_command, qPrintable(subject), qPrintable(message));
+        std::fflush(stderr);
+    }
     void finished(bool) override { clearProgress(); }
 
     int errors() const { return m_errors.load(); }
@@ -184,6 +192,11 @@ void StepWatch::showError(const QString &message)
 {
     ++m_errors;
     m_outer->showError(message);
+}
+
+void StepWatch::showNotice(const QString &message)
+{
+    m_outer->showNotice(message);
 }
 
 void StepWatch::finished(bool cancelled)

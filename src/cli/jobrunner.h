@@ -39,6 +39,7 @@ public:
     void timeRange(int seconds) override;
     void timeReached(int seconds) override;
     void showError(const QString &message) override;
+    void showNotice(const QString &message) override;
     void finished(bool cancelled) override;
 
 private:

@@ -39,6 +39,8 @@ struct EncoderLibrary::Api
     decltype(&lame_close) close = nullptr;
     decltype(&get_lame_version) version = nullptr;
     decltype(&lame_get_lametag_frame) lameTagFrame = nullptr; // optional
+    decltype(&lame_get_brate) getBitRate = nullptr;            // optional
+    decltype(&lame_get_out_samplerate) getOutSampleRate = nullptr; // optional
 };
 
 namespace {
@@ -115,6 +117,8 @@ bool EncoderLibrary::load(const QString &fileName)
         return false;
     }
     resolve(handle, "lame_get_lametag_frame", api->lameTagFrame);
+    resolve(handle, "lame_get_brate", api->getBitRate);
+    resolve(handle, "lame_get_out_samplerate", api->getOutSampleRate);
     m_handle = handle;
     m_api = api.release();
     return true;
@@ -159,6 +163,16 @@ int EncoderLibrary::initStream(const EncoderConfig &config, std::uint32_t &sampl
     outputBufferSize = worstCaseOutput(frameSize);
     stream = created.release();
     return kOk;
+}
+
+int EncoderLibrary::streamBitRate(EncoderStream *stream) const
+{
+    return m_api && stream && m_api->getBitRate ? m_api->getBitRate(stream->flags) : 0;
+}
+
+int EncoderLibrary::streamSampleRate(EncoderStream *stream) const
+{
+    return m_api && stream && m_api->getOutSampleRate ? m_api->getOutSampleRate(stream->flags) : 0;
 }
 
 int EncoderLibrary::encodeChunk(EncoderStream *stream, std::uint32_t sampleCount, const std::int16_t *pcm,

@@ -48,6 +48,10 @@ public:
     // the MP3 bytes of one chunk.
     int initStream(const EncoderConfig &config, std::uint32_t &samplesPerChunk, std::uint32_t &outputBufferSize,
                    EncoderStream *&stream);
+    // What the library settled on for an open stream (it substitutes a bit rate the MPEG
+    // version lacks, and may resample); 0 when the library cannot tell.
+    int streamBitRate(EncoderStream *stream) const;
+    int streamSampleRate(EncoderStream *stream) const;
     int encodeChunk(EncoderStream *stream, std::uint32_t sampleCount, const std::int16_t *pcm,
                     unsigned char *output, std::uint32_t outputSize, std::uint32_t &outputBytes);
     int deinitStream(EncoderStream *stream, unsigned char *output, std::uint32_t outputSize,

@@ -6,6 +6,7 @@
 #include "core/settings/silencetest.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -77,6 +78,18 @@ QString Mp3Encoder::errorText(Error error)
     return QString();
 }
 
+QString Mp3Encoder::substitutionNotice() const
+{
+    QStringList changes;
+    if (m_givenBitRate > 0 && m_givenBitRate != m_bitRate)
+        changes.append(QStringLiteral("%1 kbit/s instead of the %2 kbit/s asked for").arg(m_givenBitRate).arg(m_bitRate));
+    if (m_givenSampleRate > 0 && m_givenSampleRate != int(m_format.samplesPerSec))
+        changes.append(QStringLiteral("%1 Hz instead of the input's %2 Hz").arg(m_givenSampleRate).arg(m_format.samplesPerSec));
+    if (changes.isEmpty())
+        return QString();
+    return QStringLiteral("the MP3 encoder cannot give that; it uses %1").arg(changes.join(QStringLiteral(" and ")));
+}
+
 void Mp3Encoder::fail(Error error)
 {
     Error none = Error::None;
@@ -107,6 +120,8 @@ bool Mp3Encoder::start(std::uint32_t chunkBytes)
         fail(Error::StreamFailed);
         return false;
     }
+    m_givenBitRate = m_library->streamBitRate(m_stream);
+    m_givenSampleRate = m_library->streamSampleRate(m_stream);
     m_bytesPerChunk = 2 * samplesPerChunk;
     m_outputBufferSize = outputSize;
     if (chunkBytes > 0 && chunkBytes != m_bytesPerChunk) {

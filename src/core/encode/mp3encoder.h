@@ -62,6 +62,9 @@ public:
     // library's own chunk size; a caller's size scales the output buffer to match.
     bool start(std::uint32_t chunkBytes = 0);
     std::uint32_t bytesPerChunk() const { return m_bytesPerChunk; }
+    // After start(): what the library changed of the asked bit rate or rate ("128 kbit/s instead
+    // of the 144 asked for"), empty when it gave what was asked.
+    QString substitutionNotice() const;
     std::uint32_t outputBufferSize() const { return m_outputBufferSize; }
 
     // Encodes bytesPerChunk()/2 samples from pcm and appends them; returns the bytes written.
@@ -112,6 +115,8 @@ private:
     std::unique_ptr<EncoderLibrary> m_library;
     EncoderStream *m_stream = nullptr; // closed through the library, which frees it
     std::uint32_t m_bytesPerChunk = 0;
+    int m_givenBitRate = 0;
+    int m_givenSampleRate = 0;
     std::uint32_t m_outputBufferSize = 0;
     QByteArray m_output;
     std::uint8_t *const *m_buffers = nullptr;

@@ -1,6 +1,7 @@
 #include "core/process/decodecontext.h"
 
 #include "core/process/batchjob.h"
+#include "core/mp3/audioscan.h"
 #include "core/mp3/medialength.h"
 
 #include <algorithm>
@@ -25,11 +26,22 @@ bool DecodeContext::openInput(const QString &path, QByteArray *audio)
     const Mp3Layout layout = Mp3Layout::of(image);
     image.truncate(layout.audioEnd);
     image.remove(0, layout.audioBegin);
+    // A few chance frames in another kind of file would decode to noise.
+    if (!scanAudio(image).holdsAudio()) {
+        if (m_job)
+            m_job->sink().showError(notAudioMessage(path));
+        return false;
+    }
     *audio = std::move(image);
     return true;
 }
 
 DecodeContext::~DecodeContext() = default;
+
+QString DecodeContext::notAudioMessage(const QString &path)
+{
+    return QStringLiteral("%1: not an MP3 file (or damaged); nothing was written for it").arg(path);
+}
 
 DecodeFlow DecodeContext::countFrame(const DecodedFrame &frame)
 {
@@ -71,6 +83,12 @@ bool DecodeContext::createEncoder(const DecodedFrame &frame)
     if (!m_encoder->start(static_cast<std::uint32_t>(m_pcmBuffer.size()))) {
         m_encoderError = m_encoder->error();
         return false;
+    }
+    // Once per input, not once per part of a split.
+    const QString notice = m_encoder->substitutionNotice();
+    if (m_job && !notice.isEmpty() && !m_noticeGiven) {
+        m_job->sink().showNotice(notice);
+        m_noticeGiven = true;
     }
     return true;
 }

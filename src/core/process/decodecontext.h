@@ -42,8 +42,9 @@ public:
     int totalSeconds() const { return m_totalSeconds; }
     // Takes an input file: its path, its playing length as the range of the time reports (told
     // to the job's sink) and its audio without the tags. False, with the job's open error
-    // reported, when it cannot be read.
+    // reported, when it cannot be read, and with notAudioMessage() when it is not MP3 audio.
     bool openInput(const QString &path, QByteArray *audio);
+    static QString notAudioMessage(const QString &path);
 
     // The PCM format of the output, taken from the first frame.
     const WaveFormat &format() const { return m_format; }
@@ -97,6 +98,7 @@ private:
     int m_framesEncoded = 0;
     BatchJob *m_job = nullptr;
     bool m_cancelled = false;
+    bool m_noticeGiven = false;
     Mp3Encoder::Error m_encoderError = Mp3Encoder::Error::None;
 };
 

@@ -73,6 +73,8 @@ bool JoinJob::startEncoder(const DecodedFrame &frame)
         sink().showError(Mp3Encoder::errorText(m_encoder->error()));
         return false;
     }
+    if (const QString notice = m_encoder->substitutionNotice(); !notice.isEmpty())
+        sink().showNotice(notice);
     m_converter = std::make_unique<JoinConverter>(static_cast<int>(m_targetFormat.samplesPerSec), channels);
     return true;
 }

@@ -20,6 +20,9 @@ public:
     virtual void timeReached(int seconds) = 0;
     // A message for the user, such as "Open File %s Error"; the run goes on.
     virtual void showError(const QString &message) = 0;
+    // Something the user should know that is not a failure, such as a bit rate the encoder
+    // substituted; the run goes on.
+    virtual void showNotice(const QString &message) { (void)message; }
     // The run has returned; cancelled when it ended because of cancel().
     virtual void finished(bool cancelled) { (void)cancelled; }
 };

@@ -89,6 +89,8 @@ void WavToMp3Job::processFile(const QString &path)
                                                                                : Mp3Encoder::errorText(encoder.error()));
         return;
     }
+    if (const QString notice = encoder.substitutionNotice(); !notice.isEmpty())
+        sink().showNotice(notice);
     const std::uint32_t chunkBytes = encoder.bytesPerChunk();
     const std::uint32_t readBytes = eightBit ? chunkBytes / 2 : chunkBytes;
 

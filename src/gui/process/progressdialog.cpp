@@ -42,6 +42,11 @@ public:
     {
         post([this, message] { m_dialog.onError(message); });
     }
+    // Shown as the errors are, in a box the run does not wait for.
+    void showNotice(const QString &message) override
+    {
+        post([this, message] { m_dialog.onError(message); });
+    }
     void finished(bool cancelled) override
     {
         post([this, cancelled] { m_dialog.onFinished(cancelled); });

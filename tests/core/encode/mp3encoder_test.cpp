@@ -93,6 +93,40 @@ INSTANTIATE_TEST_SUITE_P(Table, EncoderFormats,
                              return test::formatName(info.param.channels, info.param.rate, info.param.kbps);
                          });
 
+struct SubstitutionCase
+{
+    const char *name;
+    int rate;
+    int kbps;
+    bool substituted;
+};
+
+class EncoderSubstitution : public ::testing::TestWithParam<SubstitutionCase>
+{
+};
+
+TEST_P(EncoderSubstitution, SaysWhenTheLibraryChangesTheBitRateOrRate)
+{
+    const SubstitutionCase &c = GetParam();
+    test::TempFolder folder;
+    Mp3Encoder encoder;
+    encoder.setFormat(pcmFormat(c.rate, 2));
+    encoder.setPath(folder.file(QStringLiteral("out.mp3")));
+    encoder.setBitRate(c.kbps);
+    ASSERT_TRUE(encoder.start());
+    EXPECT_EQ(!encoder.substitutionNotice().isEmpty(), c.substituted) << encoder.substitutionNotice().toStdString();
+    encoder.finish();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, EncoderSubstitution,
+                         ::testing::Values(SubstitutionCase{"full_128k", 44100, 128, false},
+                                           // MPEG-1 has no 144 kbit/s.
+                                           SubstitutionCase{"full_144k", 44100, 144, true},
+                                           // Too low for 44100 Hz: the library resamples.
+                                           SubstitutionCase{"full_16k", 44100, 16, true},
+                                           SubstitutionCase{"low_16k", 8000, 16, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST(Mp3Encoder, CallerChunkSizeScalesTheOutputBuffer)
 {
     test::TempFolder folder;

@@ -6,7 +6,9 @@
 #include "core/mp3/audioscan.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
+#include "core/process/decodecontext.h"
 #include "core/process/inplacerewrite.h"
+#include "core/process/mp3towavjob.h"
 #include "core/process/reencodejob.h"
 #include "core/process/splitjob.h"
 #include "core/process/trimjob.h"
@@ -267,6 +269,22 @@ TEST(SplitJobCollisionTest, InputsWithTheSamePartNamesAreRefusedBeforeWriting)
     test::runOnWorker(job, sink);
     EXPECT_EQ(sink.errors, QStringList{SplitJob::collisionMessage(upper, lower)});
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(NotAudioTest, SplitAndConversionWriteNothingForIt)
+{
+    test::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("song.mp3"));
+    ASSERT_TRUE(test::writeAll(path, wavLike()));
+    SplitJob split({path});
+    Mp3ToWavJob toWav({path});
+    toWav.setOutputFolder(folder.path());
+    for (BatchJob *job : {static_cast<BatchJob *>(&split), static_cast<BatchJob *>(&toWav)}) {
+        test::RecordingSink sink;
+        test::runOnWorker(*job, sink);
+        EXPECT_EQ(sink.errors, QStringList{DecodeContext::notAudioMessage(path)});
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.mp3")});
 }
 
 TEST(GaplessTest, TwoGenerationsOfReencodingKeepTheLength)
