@@ -1,6 +1,7 @@
 #include "core/mp3/medialength.h"
 
 #include "core/files/regularfile.h"
+#include "core/mp3/audioscan.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framewalker.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace sonavell {
@@ -37,23 +39,20 @@ int mediaLengthMs(QIODevice &file)
 {
     if (!file.seek(0))
         return kMediaLengthFailed;
-    FrameReader reader(file);
-    FrameWalker walker(reader);
-    PlayingTime time;
-    MpegFrame frame;
-    bool first = true;
-    while (walker.next(frame)) {
-        if (first && frame.isVbrHeader) {
-            if (isTrustworthy(frame, walker.audioEnd() - frame.offset)) {
-                time.add(qint64(frame.vbr.frameCount) * frame.samples, frame.sampleRate);
-                return clampToInt(time.milliseconds());
-            }
-        } else {
-            time.add(frame.samples, frame.sampleRate);
+    {
+        FrameReader reader(file);
+        FrameWalker walker(reader);
+        MpegFrame first;
+        if (!walker.next(first))
+            return 0;
+        if (first.isVbrHeader && isTrustworthy(first, walker.audioEnd() - first.offset)) {
+            PlayingTime time;
+            time.add(qint64(first.vbr.frameCount) * first.samples, first.sampleRate);
+            return clampToInt(time.milliseconds());
         }
-        first = false;
     }
-    return clampToInt(time.milliseconds());
+    const AudioScan scan = scanAudio(file);
+    return clampToInt(std::llround(scan.seconds * 1000.0));
 }
 
 int queryMediaLength(const QString &path)

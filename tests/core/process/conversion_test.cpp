@@ -1,4 +1,5 @@
 #include "core/mp3/audioscan.h"
+#include "core/process/decodecontext.h"
 #include "core/process/mp3towavjob.h"
 #include "core/process/wavefile.h"
 #include "core/process/wavtomp3job.h"
@@ -350,7 +351,9 @@ TEST_F(ConversionTest, UndecodableMp3WritesNoWav)
     toWav({file("empty.mp3"), file("text.mp3")}, m_folder.path());
     EXPECT_FALSE(QFile::exists(file("empty.Wav")));
     EXPECT_FALSE(QFile::exists(file("text.Wav")));
-    EXPECT_TRUE(m_sink.errors.isEmpty());
+    // Said, not passed over in silence.
+    EXPECT_EQ(m_sink.errors, (QStringList{DecodeContext::notAudioMessage(file("empty.mp3")),
+                                          DecodeContext::notAudioMessage(file("text.mp3"))}));
 }
 
 TEST_F(ConversionTest, UnwritableFolderIsReported)

@@ -203,7 +203,7 @@ TEST_P(JoinNoOutputTest, WritesNoFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, JoinNoOutputTest,
-                         ::testing::Values(NoOutputCase{"undecodable", "out.mp3", false, false, 0},
+                         ::testing::Values(NoOutputCase{"undecodable", "out.mp3", false, false, 1},
                                            NoOutputCase{"cancelledFirst", "out.mp3", true, true, 0},
                                            NoOutputCase{"emptyOutputPath", "", false, true, 1}),
                          [](const auto &info) { return std::string(info.param.name); });

@@ -1,5 +1,7 @@
 #include "core/process/splitjob.h"
 
+#include "core/process/decodecontext.h"
+
 #include "decodedmp3.h"
 #include "processtesting.h"
 #include "testname.h"
@@ -210,7 +212,8 @@ TEST_F(SplitJobTest, UnreadableAndUndecodableInputsWriteNoPart)
     SplitJob job({missing, text, good});
     job.setPartCount(2);
     test::runOnWorker(job, m_sink);
-    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(missing)});
+    EXPECT_EQ(m_sink.errors, (QStringList{QStringLiteral("Open File %1 Error").arg(missing),
+                                          DecodeContext::notAudioMessage(text)}));
     EXPECT_EQ(entries(m_folder.path()), (QStringList{QStringLiteral("good.mp3"), QStringLiteral("good_1.mp3"),
                                                      QStringLiteral("good_2.mp3"), QStringLiteral("text.mp3")}));
 }
