@@ -1,6 +1,7 @@
 #include "clitesting.h"
 
 #include "decodedmp3.h"
+#include "core/mp3/audioscan.h"
 #include "core/process/wavefile.h"
 
 #include <QDir>
@@ -235,9 +236,10 @@ TEST_P(Mp3ToWavFormat, WritesTheLowerCasedTitleWithItsDecodedSamples)
     EXPECT_EQ(reader.format()->bitsPerSample, 16);
     EXPECT_EQ(reader.format()->blockAlign, blockAlign);
     EXPECT_EQ(reader.format()->avgBytesPerSec, std::uint32_t(format.rate * blockAlign));
-    // Every decoded sample, and the fixed 56-byte header before them.
-    const test::DecodedMp3 decoded = test::decodeMp3File(mp3);
-    EXPECT_EQ(reader.dataSize(), decoded.pcm.size() * 2);
+    // Every real sample (the encoder's delay and padding left out), and the fixed 56-byte
+    // header before them.
+    const AudioScan scan = scanAudio(test::readAll(mp3));
+    EXPECT_EQ(reader.dataSize(), scan.gaplessSamples() * blockAlign);
     EXPECT_EQ(QFileInfo(wav).size(), 56 + qint64(reader.dataSize()));
     EXPECT_GE(reader.dataSize(), std::uint32_t(format.rate * blockAlign));
 }
