@@ -83,6 +83,7 @@ void WavToMp3Job::processFile(const QString &path)
     Mp3Encoder encoder;
     encoder.setFormat(format);
     encoder.setPath(replacement.path());
+    encoder.setFileDescriptor(replacement.descriptor());
     encoder.setBitRate(m_bitrateKbps);
     if (!encoder.start(0)) {
         sink().showError(encoder.error() == Mp3Encoder::Error::FileNotCreated ? outputFailureText(m_outputPath)

@@ -182,7 +182,8 @@ TEST_F(TrimJobTest, CopyLeaningOnTheBitReservoirPutsItsInfoFrameInsideTheTags)
     EXPECT_TRUE(out.hasInfoFrame);
     EXPECT_EQ(out.infoFrameCount, out.audioFrames);
     EXPECT_GT(out.seconds(), 1.9);
-    EXPECT_LT(out.seconds(), 2.5);
+    // The end is measured on the exact length, so the fraction of a second past 4 s is kept too.
+    EXPECT_LT(out.seconds(), 2.7);
     EXPECT_EQ(entries(m_folder), QStringList{QStringLiteral("noise.mp3")});
 }
 
