@@ -145,6 +145,7 @@ FileList::FileResult FileList::deleteSelectedFiles()
             return {false, path, file.errorString()};
         }
         removeRowAt(rows.front());
+        Q_EMIT fileDeleted(path);
     }
     return {};
 }
@@ -158,6 +159,7 @@ FileList::FileResult FileList::deleteAllFiles()
             Q_EMIT fileError(path, file.errorString());
             return {false, path, file.errorString()};
         }
+        Q_EMIT fileDeleted(path);
     }
     removeAllRows();
     return {};
@@ -227,6 +229,9 @@ FileList::FileResult FileList::renameFirstSelected(const QString &newName)
         }
     }
     m_rows[static_cast<std::size_t>(row)][NameColumn] = newName;
+    // Before the row's change is shown: whoever follows the file hears of the rename first.
+    if (newPath != oldPath)
+        Q_EMIT fileRenamed(oldPath, newPath);
     Q_EMIT dataChanged(index(row, NameColumn), index(row, NameColumn));
     return {};
 }
@@ -243,14 +248,26 @@ void FileList::setRowName(int row, const QString &name)
 {
     if (row < 0 || row >= rowCount())
         return;
+    const QString oldPath = pathOfRow(row);
     m_rows[static_cast<std::size_t>(row)][NameColumn] = name;
+    if (pathOfRow(row) != oldPath)
+        Q_EMIT fileRenamed(oldPath, pathOfRow(row));
     Q_EMIT dataChanged(index(row, NameColumn), index(row, NameColumn));
 }
 
 int FileList::refreshSelected()
 {
+    QStringList paths;
+    collectSelected(paths);
+    return refreshFiles(paths);
+}
+
+int FileList::refreshFiles(const QStringList &paths)
+{
     int refreshed = 0;
-    for (int row : selectedRows()) {
+    for (int row = 0; row < rowCount(); ++row) {
+        if (!paths.contains(pathOfRow(row)))
+            continue;
         Row measured;
         if (!measure(pathOfRow(row), measured))
             continue;

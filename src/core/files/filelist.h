@@ -53,6 +53,9 @@ public:
     // Shows a name the file already has on disk (after a rename done elsewhere).
     void setRowName(int row, const QString &name);
     int refreshSelected();
+    // Measures again every row whose file is one of `paths`, selected or not: after a command
+    // that changed those files in place. Returns the number of rows refreshed.
+    int refreshFiles(const QStringList &paths);
     void sortByColumn(int column);
     // Moves the dragged row (or every selected row, when several are) to dropRow; -1 means the end.
     void moveDraggedRows(int dragRow, int dropRow);
@@ -75,6 +78,10 @@ public:
 Q_SIGNALS:
     // A rename or delete failed; the window shows the description.
     void fileError(const QString &path, const QString &description);
+    // A listed file now has another name (a rename in place, the Rename command, a replace).
+    void fileRenamed(const QString &oldPath, const QString &newPath);
+    // A listed file was deleted from disk.
+    void fileDeleted(const QString &path);
 
 private:
     static bool measure(const QString &path, Row &row);

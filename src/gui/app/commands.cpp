@@ -121,9 +121,7 @@ std::span<const CommandKey> commandKeys()
         CommandKey{CommandId::DeleteSelectedItems, QKeySequence(Qt::Key_Delete)},
         CommandKey{CommandId::DeleteSelectedFiles, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
         CommandKey{CommandId::SelectAll, QKeySequence(Qt::CTRL | Qt::Key_A)},
-        CommandKey{CommandId::SelectAll, QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_1))},
         CommandKey{CommandId::Open, QKeySequence(Qt::CTRL | Qt::Key_O)},
-        CommandKey{CommandId::Open, QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Slash))},
         CommandKey{CommandId::Rename, QKeySequence(Qt::CTRL | Qt::Key_R)},
         CommandKey{CommandId::Rename, QKeySequence(Qt::CTRL | Qt::Key_F3)},
         CommandKey{CommandId::ReplaceFileName, QKeySequence(Qt::CTRL | Qt::Key_H)},
@@ -133,6 +131,28 @@ std::span<const CommandKey> commandKeys()
         CommandKey{CommandId::Stop, QKeySequence(Qt::Key_F7)},
     };
     return keys;
+}
+
+CommandId keypadCommand(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (!(modifiers & Qt::KeypadModifier))
+        return CommandId::Separator;
+    const Qt::KeyboardModifiers held = modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier
+                                                    | Qt::MetaModifier);
+    const bool control = held == Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_1:   // NumLock on
+    case Qt::Key_End: // NumLock off
+        return control ? CommandId::SelectAll : CommandId::Separator;
+    case Qt::Key_Slash:
+        return control ? CommandId::Open : CommandId::Separator;
+    case Qt::Key_Delete: // the keypad's Del, NumLock off
+        if (held == Qt::NoModifier)
+            return CommandId::DeleteSelectedItems;
+        return control ? CommandId::DeleteSelectedFiles : CommandId::Separator;
+    default:
+        return CommandId::Separator;
+    }
 }
 
 bool needsSelection(CommandId id)
@@ -152,7 +172,17 @@ bool needsSelection(CommandId id)
 
 QString menuText(const MenuItem &item)
 {
-    return QString::fromUtf8(item.text);
+    QString text = QString::fromUtf8(item.text);
+    for (qsizetype at = text.indexOf(QLatin1Char('&')); at >= 0; at = text.indexOf(QLatin1Char('&'), at + 1)) {
+        const QChar next = at + 1 < text.size() ? text.at(at + 1) : QChar();
+        if (next == QLatin1Char('&')) {
+            ++at; // already doubled
+        } else if (next.isNull() || next.isSpace()) {
+            text.insert(at, QLatin1Char('&'));
+            ++at;
+        }
+    }
+    return text;
 }
 
 } // namespace sonavell

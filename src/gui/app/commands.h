@@ -80,10 +80,17 @@ struct CommandKey
     QKeySequence key;
 };
 std::span<const CommandKey> commandKeys();
+// The keypad forms of the key table, with NumLock on or off (keypad 1 arrives as End without
+// it). Keypad keys do not reach window-system shortcuts everywhere (X drops the keypad mark
+// before shortcuts are matched), so the window reads them from the key presses themselves.
+// Separator when the key is none of them.
+CommandId keypadCommand(int key, Qt::KeyboardModifiers modifiers);
 
 // The commands that act on the selected files and refuse to run without a selection.
 bool needsSelection(CommandId id);
 
+// The item's text for a menu: the first '&' marks the mnemonic as written; an '&' that stands
+// before a blank or at the end is the character itself and is shown.
 QString menuText(const MenuItem &item);
 
 } // namespace sonavell

@@ -1,5 +1,6 @@
 #include "gui/app/recorderwindow.h"
 
+#include "gui/app/aboutlinks.h"
 #include "gui/edit/cutplaycommand.h"
 #include "gui/files/filecommands.h"
 #include "core/files/filelist.h"
@@ -22,6 +23,8 @@
 #include "ui_recorderwindow.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QKeyEvent>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -46,16 +49,10 @@ namespace {
 const QString kOpenDirKey = QStringLiteral("OpenDir");
 const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
 
-// Commands whose dialogs are not part of the program yet: they stay listed, greyed.
-bool isAvailable(CommandId id)
+// Commands whose dialogs are not part of the program yet would stay listed, greyed.
+bool isAvailable(CommandId)
 {
-    switch (id) {
-    case CommandId::Homepage:
-    case CommandId::Support:
-        return false;
-    default:
-        return true;
-    }
+    return true;
 }
 
 QStringList firstInstalled(std::initializer_list<QStringList> candidates)
@@ -90,7 +87,13 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     m_band = new WindowBand(this);
     m_time = m_band->timeDisplay();
     connect(m_band, &WindowBand::closeClicked, this, [this] { runCommand(CommandId::Exit); });
-    connect(m_band, &WindowBand::minimiseClicked, this, &QWidget::showMinimized);
+    connect(m_band, &WindowBand::minimiseClicked, this, [this] {
+        // With a tray the window goes there; without one it is minimised as any window.
+        if (m_tray)
+            toTray();
+        else
+            showMinimized();
+    });
     m_sources->create();
     m_recording = std::make_unique<RecordingControl>(input, static_cast<RecordingView &>(*this));
 
@@ -103,11 +106,11 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     connect(m_fileList.get(), &FileList::fileError, this, [this](const QString &path, const QString &description) {
         showError(QStringLiteral("%1\n%2").arg(path, description));
     });
-    connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QString path = m_fileList->firstSelectedPath();
-        if (!path.isEmpty())
-            Q_EMIT selectedFileChanged(path);
-    });
+    // Every notification of the list tells the player panel the first selected file.
+    connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RecorderWindow::sendSelectionToPlayer);
+    connect(m_fileList.get(), &QAbstractItemModel::dataChanged, this, &RecorderWindow::sendSelectionToPlayer);
+    connect(m_ui->fileList, &QAbstractItemView::clicked, this, &RecorderWindow::sendSelectionToPlayer);
     connect(m_ui->fileList, &FileListView::contextMenuWanted, this, [this](const QPoint &at) {
         QMenu menu;
         buildMenu(fileListMenu(), &menu, false)->exec(at);
@@ -142,12 +145,15 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
 
     buildMenus();
     buildShortcuts();
+    qApp->installEventFilter(this);
     buildTray();
     m_player = new PlayerPanel(*m_fileList, mixer, m_output, m_ui->playerFrame);
     auto *playerLayout = new QVBoxLayout(m_ui->playerFrame);
     playerLayout->setContentsMargins(0, 0, 0, 0);
     playerLayout->addWidget(m_player);
     connect(this, &RecorderWindow::selectedFileChanged, m_player, &PlayerPanel::showTag);
+    connect(m_fileList.get(), &FileList::fileRenamed, m_player, &PlayerPanel::followRename);
+    connect(m_fileList.get(), &FileList::fileDeleted, m_player, &PlayerPanel::forgetFile);
     skinRecorderWindow(this);
     skinPlayerPanel(m_player);
     // A headset plugged in or a sink changed: the rows and the volume follow without a restart.
@@ -166,6 +172,7 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
 
 RecorderWindow::~RecorderWindow()
 {
+    qApp->removeEventFilter(this);
     shutdown();
     // The menus go with the base class, after this object's own members.
     m_actions.clear();
@@ -215,6 +222,28 @@ void RecorderWindow::buildShortcuts()
                 runCommand(id);
         });
     }
+}
+
+bool RecorderWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QMainWindow::eventFilter(watched, event);
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    const CommandId id = keypadCommand(key->key(), key->modifiers());
+    // As the other keys of the table: not while a dialog or a menu holds the keyboard.
+    if (id == CommandId::Separator || key->isAutoRepeat() || QApplication::activeModalWidget()
+        || QApplication::activePopupWidget())
+        return QMainWindow::eventFilter(watched, event);
+    if (isCommandEnabled(id))
+        runCommand(id);
+    return true;
+}
+
+void RecorderWindow::sendSelectionToPlayer()
+{
+    const QString path = m_fileList->firstSelectedPath();
+    if (!path.isEmpty())
+        Q_EMIT selectedFileChanged(path);
 }
 
 void RecorderWindow::buildTray()
@@ -337,6 +366,12 @@ void RecorderWindow::runCommand(CommandId id)
         break;
     case CommandId::Help:
         showHelp();
+        break;
+    case CommandId::Homepage:
+        openAboutLink(homepageTarget());
+        break;
+    case CommandId::Support:
+        openAboutLink(supportTarget());
         break;
     case CommandId::About:
         showAbout();
@@ -507,17 +542,35 @@ void RecorderWindow::restoreFromTray()
     activateWindow();
 }
 
-void RecorderWindow::showHelp()
+void RecorderWindow::showHelp(const QUrl &page)
 {
-    auto *help = new QDialog(this);
-    help->setAttribute(Qt::WA_DeleteOnClose);
-    help->setWindowTitle(QStringLiteral("Sonavell"));
-    auto *browser = new QTextBrowser(help);
-    browser->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
-    auto *layout = new QVBoxLayout(help);
-    layout->addWidget(browser);
-    help->resize(560, 480);
-    help->show();
+    // One help window: F1 again brings it to the front.
+    if (!m_help) {
+        m_help = new QDialog(this);
+        m_help->setObjectName(QStringLiteral("helpWindow"));
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+        m_help->setWindowTitle(QStringLiteral("Sonavell Help"));
+        auto *browser = new QTextBrowser(m_help);
+        browser->setObjectName(QStringLiteral("helpBrowser"));
+        browser->setOpenExternalLinks(true);
+        browser->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
+        auto *layout = new QVBoxLayout(m_help);
+        layout->addWidget(browser);
+        m_help->resize(560, 480);
+    }
+    if (page.isValid())
+        m_help->findChild<QTextBrowser *>()->setSource(page);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void RecorderWindow::openAboutLink(const QUrl &target)
+{
+    // Bundled pages show in the help window; the rest goes to the desktop's browser or mailer,
+    // and where none takes it the help's contact page says where to turn.
+    if (target.scheme() == QLatin1String("qrc") || !QDesktopServices::openUrl(target))
+        showHelp(target.scheme() == QLatin1String("qrc") ? target : contactPage());
 }
 
 void RecorderWindow::showAbout()
@@ -656,6 +709,11 @@ QString RecorderWindow::recoverInterruptedRecordings(const QString &markerFolder
 
 void RecorderWindow::closeEvent(QCloseEvent *event)
 {
+    // Off the screen first: stopping a recording and saving take their time unseen.
+    hide();
+    if (m_help)
+        m_help->close();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     shutdown();
     event->accept();
 }

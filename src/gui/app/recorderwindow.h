@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QUrl>
 
 #include <map>
 #include <memory>
@@ -59,6 +60,10 @@ public:
     QAction *action(CommandId id) const;
     TimeDisplay *timeDisplay() const { return m_time; }
     bool isInTray() const { return m_inTray; }
+    // The help window while it is open; null otherwise.
+    QWidget *helpWindow() const { return m_help; }
+    // A recording is running but writes nothing yet: it leaves out silence until sound comes.
+    bool isWaitingForSound() const;
 
     // The tray icon's level bar for a peak of 0..32768.
     static QImage levelIcon(const QImage &base, int peak);
@@ -76,6 +81,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // The one-second tick: timed recording.
     void timerEvent(QTimerEvent *event) override;
+    // The key table's keypad forms, read from every key press of the program.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // RecordingView
@@ -105,7 +112,9 @@ private:
     void toggleTagPanel();
     void toTray();
     void restoreFromTray();
-    void showHelp();
+    void showHelp(const QUrl &page = QUrl());
+    void openAboutLink(const QUrl &target);
+    void sendSelectionToPlayer();
     void showAbout();
     void startProgram(const QStringList &program);
     bool requireSelection();
@@ -127,6 +136,8 @@ private:
     QImage m_trayBase;
     QPointer<QMessageBox> m_lostAudioBox; // one box, its text updated while audio keeps going missing
     bool m_inTray = false;
+    bool m_waitingShown = false;
+    QPointer<QWidget> m_help;
     bool m_shutDown = false;
     int m_timerId = 0;
 };

@@ -10,6 +10,7 @@
 #include "core/files/renamefile.h"
 #include "gui/files/replacedialog.h"
 #include "core/files/replacejob.h"
+#include "gui/process/processcommands.h"
 #include "gui/process/progressdialog.h"
 #include "gui/skin/dialogskin.h"
 
@@ -71,15 +72,14 @@ void FileCommands::rename()
 
 void FileCommands::replaceFileName()
 {
-    QStringList paths;
-    if (m_list.collectSelected(paths) == 0) {
-        QMessageBox::information(m_window, QStringLiteral("Sonavell"),
-                                 QStringLiteral("There is not selected file!"));
+    if (confirmedSelection(m_list, m_window).isEmpty())
         return;
-    }
-    ReplaceJob job(m_list, paths);
-    ReplaceDialog dialog(paths, m_window);
+    ReplaceDialog dialog(QStringList{m_list.firstSelectedPath()}, m_window);
     if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The files selected when the user confirms, which the list shows then.
+    ReplaceJob job(m_list, confirmedSelection(m_list, m_window));
+    if (job.files().isEmpty())
         return;
     job.setSource(dialog.source());
     job.setTarget(dialog.target());

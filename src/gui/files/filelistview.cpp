@@ -61,7 +61,33 @@ void FileListView::mousePressEvent(QMouseEvent *event)
         Q_EMIT contextMenuWanted(event->globalPosition().toPoint());
         return;
     }
+    m_collapseRow = -1;
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    if (m_list && event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && pressed.isValid()
+        && selectionModel()->isRowSelected(pressed.row()) && m_list->selectedRows().size() > 1)
+        m_collapseRow = pressed.row();
     QTableView::mousePressEvent(event);
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const int row = m_collapseRow;
+    m_collapseRow = -1;
+    QTableView::mouseReleaseEvent(event);
+    // Not a drag: the click meant this row. Selected now, before anything reads the selection.
+    if (row >= 0 && event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).row() == row
+        && row < m_list->rowCount()) {
+        m_list->selectRow(row);
+        selectionModel()->setCurrentIndex(m_list->index(row, FileList::NameColumn), QItemSelectionModel::NoUpdate);
+    }
+}
+
+bool FileListView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    // A rename in place names one file; with several rows selected it would not be clear which.
+    if (trigger != AllEditTriggers && m_list && m_list->selectedRows().size() > 1)
+        return false;
+    return QTableView::edit(index, trigger, event);
 }
 
 void FileListView::startDrag(Qt::DropActions supportedActions)

@@ -8,7 +8,9 @@ class FileList;
 
 // The file list as the user sees it: four columns with grid lines, whole-row selection,
 // in-place rename of the name column, header clicks that sort, rows reordered by dragging,
-// and a context menu that leaves the selection alone.
+// and a context menu that leaves the selection alone. As in file managers, a plain click on one
+// of several selected rows selects that row alone, and only a row selected alone is renamed in
+// place.
 class FileListView : public QTableView
 {
     Q_OBJECT
@@ -28,6 +30,8 @@ Q_SIGNALS:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -37,6 +41,8 @@ protected:
 private:
     FileList *m_list = nullptr;
     int m_dragRow = -1;
+    // The row a plain press hit while it was one of several selected; -1 otherwise.
+    int m_collapseRow = -1;
 };
 
 } // namespace sonavell

@@ -2,6 +2,7 @@
 
 #include "core/files/filelist.h"
 #include "core/mp3/id3v1tag.h"
+#include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 #include "gui/play/playernotices.h"
 #include "gui/play/playerpanellook.h"
@@ -284,6 +285,48 @@ void PlayerPanel::showTag(const QString &path)
         return;
     m_tagPath = path;
     loadTag();
+    if (!m_player)
+        showLengthOf(path);
+}
+
+void PlayerPanel::showLengthOf(const QString &path)
+{
+    m_lengthMs = std::max<qint64>(queryMediaLength(path), 0);
+    m_ui->positionSlider->setRange(0, clampedToInt(m_lengthMs));
+    m_ui->positionSlider->setValue(0);
+    showTime(0);
+}
+
+void PlayerPanel::followRename(const QString &oldPath, const QString &newPath)
+{
+    // An open file plays on under its new name; the fields are not read again.
+    if (oldPath == m_playPath)
+        m_playPath = newPath;
+    if (oldPath == m_tagPath)
+        m_tagPath = newPath;
+}
+
+void PlayerPanel::forgetFile(const QString &path)
+{
+    if (path == m_playPath) {
+        stop();
+        m_playPath.clear();
+    }
+    if (path == m_tagPath) {
+        m_tagPath.clear();
+        clearTagFields();
+    }
+}
+
+void PlayerPanel::clearTagFields()
+{
+    m_ui->titleEdit->clear();
+    m_ui->artistEdit->clear();
+    m_ui->albumEdit->clear();
+    m_comment.clear();
+    m_year.clear();
+    m_track = 0;
+    m_ui->genreCombo->setCurrentIndex(-1);
 }
 
 void PlayerPanel::loadTag()
@@ -325,8 +368,11 @@ void PlayerPanel::saveTag()
     const int entry = m_ui->genreCombo->currentIndex();
     info.genre = entry <= 0 ? kNoGenre : entry - 1;
     // The tag writer would create a missing file: a listed file that has gone stays gone.
-    if (!QFileInfo::exists(m_tagPath) || !info.writeTag(m_tagPath, false))
+    if (!QFileInfo::exists(m_tagPath) || !info.writeTag(m_tagPath, false)) {
+        // What was typed stays, to be saved again once the file can be written.
         QMessageBox::warning(this, kMessageTitle, QStringLiteral("*Error* while writing the ID3... oops :("));
+        return;
+    }
     loadTag();
 }
 

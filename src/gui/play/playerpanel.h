@@ -33,8 +33,13 @@ public:
     PlayerPanel(FileList &files, Mixer &mixer, AudioOutput *output, QWidget *parent = nullptr);
     ~PlayerPanel() override;
 
-    // Shows the tag of path; an empty path and the path already shown are ignored.
+    // Shows the tag of path; an empty path and the path already shown are ignored. While nothing
+    // plays, the time text shows that file's length.
     void showTag(const QString &path);
+    // The file shown or played got another name: the panel follows it, keeping what was typed.
+    void followRename(const QString &oldPath, const QString &newPath);
+    // The file was deleted: the panel stops playing it and no longer shows its tag.
+    void forgetFile(const QString &path);
     // The main window's play command: tells the user when no file is selected.
     void playSelected();
     // Reads the output line's range and level again, as after the mixer device changed.
@@ -66,6 +71,8 @@ private:
     void setVolume(int value);
 
     void loadTag();
+    void clearTagFields();
+    void showLengthOf(const QString &path);
     void saveTag();
     void removeTag();
     int trackToWrite() const;

@@ -15,22 +15,39 @@
 #include "gui/process/wavtomp3dialog.h"
 #include "core/process/wavtomp3job.h"
 #include "gui/ui/folderbrowser.h"
+#include "core/encode/mp3encoder.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace sonavell {
 
 namespace {
 
-QStringList selectedPaths(const FileList &list)
+// Whether a file can be made at path: a name in an existing folder we may write to.
+bool canCreateFile(const QString &path)
 {
-    QStringList paths;
-    list.collectSelected(paths);
-    return paths;
+    const QFileInfo target(path);
+    if (path.isEmpty() || target.isDir() || target.fileName().isEmpty())
+        return false;
+    if (target.exists())
+        return target.isWritable();
+    const QFileInfo folder(target.absolutePath());
+    return folder.isDir() && folder.isWritable();
 }
 
 // Room for any path the system allows: a folder cut short would put the files elsewhere.
 constexpr int kFolderPathRoom = 4096;
 
 } // namespace
+
+QStringList confirmedSelection(const FileList &list, QWidget *window)
+{
+    QStringList paths;
+    if (list.collectSelected(paths) == 0)
+        QMessageBox::information(window, QStringLiteral("Sonavell"), QStringLiteral("There is not selected file!"));
+    return paths;
+}
 
 bool runProcessCommand(CommandId id, FileList &list, QWidget *window)
 {
@@ -60,9 +77,11 @@ bool runProcessCommand(CommandId id, FileList &list, QWidget *window)
 
 void splitSelected(FileList &list, QWidget *window)
 {
-    SplitJob job(selectedPaths(list));
     SplitDialog dialog(window);
     if (dialog.exec() != QDialog::Accepted)
+        return;
+    SplitJob job(confirmedSelection(list, window));
+    if (job.files().isEmpty())
         return;
     job.setVolumeScale(dialog.volumeScale());
     job.setPartCount(dialog.partCount());
@@ -71,11 +90,19 @@ void splitSelected(FileList &list, QWidget *window)
 
 void joinSelected(FileList &list, QWidget *window)
 {
-    JoinJob job(selectedPaths(list));
     JoinDialog dialog(window);
-    dialog.setDataRateIndex(dataRateIndexOf(job.files().constFirst()));
+    dialog.setDataRateIndex(dataRateIndexOf(list.firstSelectedPath()));
     if (dialog.exec() != QDialog::Accepted)
         return;
+    JoinJob job(confirmedSelection(list, window));
+    if (job.files().isEmpty())
+        return;
+    // Found out now, not after every input has been decoded.
+    if (!canCreateFile(dialog.outputPath())) {
+        QMessageBox::warning(window, QStringLiteral("Sonavell"),
+                             Mp3Encoder::errorText(Mp3Encoder::Error::FileNotCreated));
+        return;
+    }
     job.setBitrateKbps(dialog.bitrateKbps());
     job.setOutputPath(dialog.outputPath());
     ProgressDialog::runJob(job, window);
@@ -83,30 +110,34 @@ void joinSelected(FileList &list, QWidget *window)
 
 void changeBitrateOfSelected(FileList &list, QWidget *window)
 {
-    ReencodeJob job(selectedPaths(list));
     BitrateVolumeDialog dialog(window);
-    dialog.setDataRateIndex(dataRateIndexOf(job.files().constFirst()));
+    dialog.setDataRateIndex(dataRateIndexOf(list.firstSelectedPath()));
     if (dialog.exec() != QDialog::Accepted)
+        return;
+    ReencodeJob job(confirmedSelection(list, window));
+    if (job.files().isEmpty())
         return;
     job.setBitrateKbps(dialog.bitrateKbps());
     job.setVolumeScale(dialog.volumeScale());
     ProgressDialog::runJob(job, window);
     // Also after a cancel: the files done before it have changed.
-    list.refreshSelected();
+    list.refreshFiles(job.files());
 }
 
 void trimSelected(FileList &list, QWidget *window)
 {
-    TrimJob job(selectedPaths(list));
     TrimDialog dialog(window);
     if (dialog.exec() != QDialog::Accepted)
+        return;
+    TrimJob job(confirmedSelection(list, window));
+    if (job.files().isEmpty())
         return;
     job.setStartTrimSeconds(dialog.startTrimSeconds());
     job.setEndTrimSeconds(dialog.endTrimSeconds());
     job.setRecode(dialog.recode());
     job.setBitrateKbps(dialog.bitrateKbps());
     ProgressDialog::runJob(job, window);
-    list.refreshSelected();
+    list.refreshFiles(job.files());
 }
 
 void convertWavToMp3(QWidget *window)
@@ -123,10 +154,12 @@ void convertWavToMp3(QWidget *window)
 
 void convertSelectedToWav(FileList &list, QWidget *window)
 {
-    Mp3ToWavJob job(selectedPaths(list));
     QString folder;
     if (!browseForFolder(window, QStringLiteral("Select Wav File Path"), QStringLiteral("Blar blar..."), folder,
                          kFolderPathRoom))
+        return;
+    Mp3ToWavJob job(confirmedSelection(list, window));
+    if (job.files().isEmpty())
         return;
     job.setOutputFolder(folder);
     ProgressDialog::runJob(job, window);
