@@ -190,6 +190,23 @@ TEST_F(PopupTest, ReleaseClosesThePopupAndFinishesWithTheLastPosition)
     EXPECT_EQ(m_control->popup(), nullptr);
 }
 
+// What the window system hands the popup itself, the pointer being outside the strip.
+TEST_F(PopupTest, MovesOutsideTheStripReachThePopupAndStillMoveTheThumb)
+{
+    CEditSliderWnd *popup = openWithButton();
+    ASSERT_NE(popup, nullptr);
+    CSliderCtrlBar *slider = popup->slider();
+    const int start = slider->position();
+    const QPoint below(20, popup->height() + 80);
+    test::dragTo(popup, below);
+    test::dragTo(popup, below + QPoint(30, 40));
+    EXPECT_GT(slider->position(), start);
+    const int last = slider->position();
+    test::releaseLeft(popup, below + QPoint(30, 40));
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_DOUBLE_EQ(m_control->value(), CEditSliderWnd::valueFor(last, 0.1, 10.0));
+}
+
 TEST_F(PopupTest, DeactivationClosesWithoutFinishing)
 {
     CEditSliderWnd *popup = openWithButton();

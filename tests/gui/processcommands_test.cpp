@@ -3,6 +3,7 @@
 #include "../core/process/processtesting.h"
 #include "dialogtesthelpers.h"
 #include "core/files/filelist.h"
+#include "gui/files/filelistview.h"
 #include "core/mp3/medialength.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
@@ -23,6 +24,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -294,6 +296,73 @@ TEST_F(ProcessCommandsTest, WavToMp3WithoutAWavReportsTheEmptyName)
     ASSERT_TRUE(convert.handled());
     EXPECT_EQ(error.text(), QStringLiteral("Open File  Error"));
     EXPECT_FALSE(QFile::exists(mp3));
+}
+
+// Ctrl-click two rows, click one of them again, Trim, OK: the list shows one row selected, and
+// only that file is trimmed.
+TEST_F(ProcessCommandsTest, AClickOnOneOfTwoSelectedRowsLeavesOnlyItToTrim)
+{
+    const QString first = addTone(QStringLiteral("first.mp3"), 30.0);
+    const QString second = addTone(QStringLiteral("second.mp3"), 30.0);
+    list().selectionModel()->clearSelection();
+    auto *view = m_window->findChild<FileListView *>(QStringLiteral("fileList"));
+    ASSERT_NE(view, nullptr);
+    auto rowCentre = [&](int row) { return view->visualRect(list().index(row, FileList::NameColumn)).center(); };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    ASSERT_EQ(list().selectedRows(), (std::vector<int>{0, 1}));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    EXPECT_EQ(list().selectedRows(), std::vector<int>{1});
+    // The rename editor of a click on a selected row opens after the double-click time.
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(view->findChild<QLineEdit *>(), nullptr) << "no rename while several rows were selected";
+    test::saveScreenshot(*m_window, QStringLiteral("filelist-one-of-two.png"));
+
+    test::NextModal<TrimDialog> trim([](TrimDialog *dialog) { dialog->accept(); });
+    m_window->runCommand(CommandId::Trim);
+    ASSERT_TRUE(trim.handled());
+    EXPECT_NEAR(seconds(first), 30, 1) << "the row the list showed unselected is untouched";
+    EXPECT_NEAR(seconds(second), 10, 1);
+}
+
+TEST_F(ProcessCommandsTest, TheSelectionAtOkIsWhatTheCommandTakes)
+{
+    const QString first = addTone(QStringLiteral("first.mp3"), 30.0);
+    const QString second = addTone(QStringLiteral("second.mp3"), 30.0);
+    ASSERT_EQ(list().selectedRows().size(), 2U);
+    test::NextModal<TrimDialog> trim([&](TrimDialog *dialog) {
+        list().selectRow(0); // as when a closing rename editor changes it
+        dialog->accept();
+    });
+    m_window->runCommand(CommandId::Trim);
+    ASSERT_TRUE(trim.handled());
+    EXPECT_NEAR(seconds(first), 10, 1);
+    EXPECT_NEAR(seconds(second), 30, 1);
+    EXPECT_EQ(list().row(0)[FileList::TimeColumn], QStringLiteral("0:%1").arg(seconds(first), 2, 10, QLatin1Char('0')));
+}
+
+TEST_F(ProcessCommandsTest, JoinRefusesAnOutputItCannotCreateBeforeDecoding)
+{
+    addTone(QStringLiteral("a.mp3"), 1.0);
+    addTone(QStringLiteral("b.mp3"), 1.0);
+    for (const QString &output : {QString(), m_folder.file(QStringLiteral("missing/joined.mp3")), m_folder.path()}) {
+        test::NextModal<JoinDialog> join([&](JoinDialog *dialog) {
+            dialog->outputEdit()->setText(output);
+            dialog->accept();
+        });
+        // The message comes while the progress window has not been opened.
+        QString shown;
+        bool progressSeen = false;
+        test::NextModal<QMessageBox> message([&](QMessageBox *box) {
+            shown = box->text();
+            progressSeen = m_window->findChild<ProgressDialog *>() != nullptr;
+            box->done(QMessageBox::Ok);
+        });
+        m_window->runCommand(CommandId::Join);
+        ASSERT_TRUE(join.handled());
+        EXPECT_EQ(shown, QStringLiteral("The MP3 file could not be created.")) << output.toStdString();
+        EXPECT_FALSE(progressSeen);
+    }
 }
 
 } // namespace

@@ -96,6 +96,7 @@ public:
     std::uint64_t totalBytes() const { return m_totalBytes.load(); }
     BufferHandOff &handOff() { return m_handOff; }
     Mp3Encoder *encoder() { return m_encoder.get(); }
+    const Mp3Encoder *encoder() const { return m_encoder.get(); }
 
     Failure failure() const { return m_failure.load(); }
     QString failureText() const;

@@ -9,6 +9,7 @@
 #include "gui/process/processcommands.h"
 #include "core/record/captureengine.h"
 #include "core/record/recordingrecovery.h"
+#include "core/encode/mp3encoder.h"
 #include "gui/record/recordsetupdialog.h"
 #include "core/record/recordsourcepanel.h"
 #include "gui/record/silencedetectordialog.h"
@@ -47,6 +48,8 @@ namespace sonavell {
 namespace {
 
 const QString kOpenDirKey = QStringLiteral("OpenDir");
+const QString kWaitingText = QStringLiteral("Waiting...");
+const QString kWaitingTip = QStringLiteral("Sonavell: waiting for sound (silence is left out)");
 const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
 
 // Commands whose dialogs are not part of the program yet would stay listed, greyed.
@@ -495,9 +498,30 @@ void RecorderWindow::toggleTagPanel()
     }
 }
 
+bool RecorderWindow::isWaitingForSound() const
+{
+    // The encoder leaves out silent chunks until the first sound when both options are on.
+    const CaptureEngine *engine = m_recording->engine();
+    const Mp3Encoder *encoder = engine ? engine->encoder() : nullptr;
+    return encoder && !engine->isPaused() && !encoder->hasStarted() && settings().silenceEnabled()
+           && settings().skipSilence();
+}
+
+void RecorderWindow::showWaiting(bool waiting)
+{
+    if (waiting == m_waitingShown)
+        return;
+    m_waitingShown = waiting;
+    if (m_tray)
+        m_tray->setToolTip(waiting ? kWaitingTip : QStringLiteral("Sonavell"));
+}
+
 void RecorderWindow::onBufferRecorded(int peak, const QString &elapsed)
 {
-    m_time->setText(elapsed);
+    // While silence is left out nothing is written: say so rather than count time.
+    const bool waiting = isWaitingForSound();
+    showWaiting(waiting);
+    m_time->setText(waiting ? kWaitingText : elapsed);
     m_time->draw();
     if (m_inTray && m_tray)
         m_tray->setIcon(QIcon(QPixmap::fromImage(levelIcon(m_trayBase, peak))));
@@ -626,6 +650,7 @@ void RecorderWindow::setRecordingState(bool recording)
     // Record shows its lit face for as long as a recording runs.
     m_ui->recordButton->setChecked(recording);
     if (!recording) {
+        showWaiting(false);
         m_time->setText(QStringLiteral("00 : 00"));
         m_time->draw();
     }

@@ -106,6 +106,8 @@ private:
     QMenu *buildMenu(std::span<const MenuItem> items, QWidget *parent, bool tracked);
     void updateCommandStates();
     void onBufferRecorded(int peak, const QString &elapsed);
+    // The time display and the tray tip while a recording waits for sound.
+    void showWaiting(bool waiting);
     void showRecordSetup();
     void openFiles();
     void saveAs();

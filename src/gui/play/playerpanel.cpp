@@ -368,11 +368,8 @@ void PlayerPanel::saveTag()
     const int entry = m_ui->genreCombo->currentIndex();
     info.genre = entry <= 0 ? kNoGenre : entry - 1;
     // The tag writer would create a missing file: a listed file that has gone stays gone.
-    if (!QFileInfo::exists(m_tagPath) || !info.writeTag(m_tagPath, false)) {
-        // What was typed stays, to be saved again once the file can be written.
+    if (!QFileInfo::exists(m_tagPath) || !info.writeTag(m_tagPath, false))
         QMessageBox::warning(this, kMessageTitle, QStringLiteral("*Error* while writing the ID3... oops :("));
-        return;
-    }
     loadTag();
 }
 

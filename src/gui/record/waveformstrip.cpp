@@ -1,6 +1,8 @@
 #include "gui/record/waveformstrip.h"
 
 #include "core/record/captureengine.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 
 #include <QPainter>
 
@@ -8,6 +10,10 @@
 #include <cstring>
 
 namespace sonavell {
+
+namespace {
+const QColor kThresholdColour(255, 176, 0);
+} // namespace
 
 WaveformStrip::WaveformStrip(QWidget *parent) : QWidget(parent)
 {
@@ -67,6 +73,21 @@ void WaveformStrip::paintEvent(QPaintEvent *)
         painter.drawLine(QPoint(x, highest), QPoint(x, lowest));
         previous = QPoint(x, lowest);
     }
+
+    if (!settings().silenceEnabled())
+        return;
+    // The threshold is a mean sample magnitude; drawn on the waveform's own scale.
+    const int offset = thresholdOffset(silenceThreshold(), height);
+    const int middle = 0x7FFF / scale;
+    painter.setPen(QPen(kThresholdColour, 1, Qt::DashLine));
+    painter.drawLine(0, middle - offset, width - 1, middle - offset);
+    painter.drawLine(0, middle + offset, width - 1, middle + offset);
+}
+
+int WaveformStrip::thresholdOffset(int threshold, int height)
+{
+    const int scale = std::max(1, 65535 / std::max(1, height));
+    return std::max(1, threshold / scale);
 }
 
 } // namespace sonavell

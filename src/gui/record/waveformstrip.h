@@ -9,7 +9,8 @@ namespace sonavell {
 class CaptureEngine;
 
 // The green live waveform above the file list: the capture engine's history window, oldest at
-// the left; black while nothing is recorded.
+// the left; black while nothing is recorded. With the silence detector on, two amber lines mark
+// the silence threshold above and below the middle: input that stays between them is silence.
 class WaveformStrip : public QWidget
 {
     Q_OBJECT
@@ -21,6 +22,10 @@ public:
     void setEngineSource(std::function<const CaptureEngine *()> source) { m_engine = std::move(source); }
     // The channels and sample size the strip reads frames with.
     void setFrameFormat(int channels, int bitsPerSample);
+
+    // The y offsets from the middle of the threshold lines for a strip of `height` pixels: never
+    // on the middle line itself, where they would hide a silent waveform.
+    static int thresholdOffset(int threshold, int height);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -95,6 +96,27 @@ void CEditSliderWnd::closeEvent(QCloseEvent *event)
     hide();
     QWidget::closeEvent(event);
     Q_EMIT closed();
+}
+
+// The window system gives a popup every mouse event while it is open, wherever the pointer is,
+// and Qt hands those outside the strip to the popup itself: the strip follows them all.
+void CEditSliderWnd::mouseMoveEvent(QMouseEvent *event)
+{
+    forwardToSlider(event);
+}
+
+void CEditSliderWnd::mouseReleaseEvent(QMouseEvent *event)
+{
+    forwardToSlider(event);
+}
+
+void CEditSliderWnd::forwardToSlider(QMouseEvent *event)
+{
+    const QPointF global = event->globalPosition();
+    QMouseEvent forwarded(event->type(), m_slider->mapFromGlobal(global), global, event->button(), event->buttons(),
+                          event->modifiers());
+    QCoreApplication::sendEvent(m_slider, &forwarded);
+    event->setAccepted(forwarded.isAccepted());
 }
 
 void CEditSliderWnd::sliderMoved(int position, bool finished)

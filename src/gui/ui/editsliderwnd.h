@@ -43,9 +43,12 @@ Q_SIGNALS:
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void sliderMoved(int position, bool finished);
+    void forwardToSlider(QMouseEvent *event);
 
     NumberEdit *m_edit;
     CSliderCtrlBar *m_slider;

@@ -254,6 +254,19 @@ TEST_F(FileListTest, RefreshMeasuresSelectedFilesAgain)
     EXPECT_EQ(m_list.row(0)[FileList::TimeColumn], QStringLiteral("1:10"));
 }
 
+TEST_F(FileListTest, RefreshByPathMeasuresChangedFilesWhetherSelectedOrNot)
+{
+    const QString changed = mp3(QStringLiteral("changed.mp3"), 10.0);
+    const QString other = mp3(QStringLiteral("other.mp3"), 10.0);
+    m_list.addFile(changed);
+    m_list.addFile(other);
+    m_list.selectRow(1); // the selection moved on while the file was rewritten
+    writeMp3(changed, 70.0);
+    writeMp3(other, 70.0);
+    EXPECT_EQ(m_list.refreshFiles({changed}), 1);
+    EXPECT_EQ(column(FileList::TimeColumn), (QStringList{QStringLiteral("1:10"), QStringLiteral("0:10")}));
+}
+
 struct ExtensionCase
 {
     const char *typed;
