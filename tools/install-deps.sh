@@ -10,6 +10,7 @@ packages=(
     lame alsa-utils
     pulseaudio pulseaudio-utils
     desktop-file-utils
+    xvfb xdotool
 )
 [ "${WITH_FUZZ:-0}" = 1 ] && packages+=(clang-14 libclang-rt-14-dev)
 # The benchmarks compare against madplay, mp3splt and ffmpeg.

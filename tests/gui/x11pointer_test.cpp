@@ -1,5 +1,14 @@
-// The popup slider under a real X server: the offscreen platform has no pointer to grab, so
-// these tests start their own Xvfb and move the pointer with xdotool. Without either they skip.
+// The popup slider and the keypad keys under a real X server: the offscreen platform has no
+// pointer to grab and keeps the keypad mark X drops, so these tests start their own Xvfb and
+// drive it with xdotool. Without either they skip.
+#include "gui/app/recorderwindow.h"
+
+#include "core/files/filelist.h"
+#include "core/settings/recordersettings.h"
+#include "mp3files.h"
+#include "platform/fakeaudioinput.h"
+#include "platform/fakemixer.h"
+#include "testsupport.h"
 #include "gui/ui/editctrl.h"
 #include "gui/ui/editpopupbutton.h"
 #include "gui/ui/editsliderwnd.h"
@@ -122,6 +131,59 @@ TEST_F(X11PopupTest, FollowsTheHeldButtonOutsideTheStripAndClosesOnRelease)
         << "releasing the button closes the popup";
     EXPECT_DOUBLE_EQ(m_control->value(), CEditSliderWnd::valueFor(last, 0.0, 10.0));
     EXPECT_FALSE(m_control->popupButton()->isDown());
+}
+
+class X11KeypadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!g_haveX)
+            GTEST_SKIP() << "no X server (Xvfb) or no xdotool";
+        m_saved = settings();
+        settings().setFileList({});
+        m_window = std::make_unique<RecorderWindow>(m_input, m_mixer);
+        for (const char *name : {"a.mp3", "b.mp3"}) {
+            const QString path = m_folder.file(QString::fromLatin1(name));
+            ASSERT_TRUE(test::makeToneMp3(path, 0.5));
+            ASSERT_TRUE(m_window->fileList().addFile(path));
+        }
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    }
+    void TearDown() override
+    {
+        if (!m_window)
+            return;
+        m_window.reset();
+        settings() = m_saved;
+    }
+
+    // Sends the key through the X server and waits until the program has handled it.
+    bool selectsAll(const QString &keys)
+    {
+        m_window->fileList().selectionModel()->clearSelection();
+        return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys})
+               && QTest::qWaitFor([this] { return m_window->fileList().selectedRows().size() == 2; }, 2000);
+    }
+
+    test::TempFolder m_folder;
+    RecorderSettings m_saved;
+    FakeAudioInput m_input;
+    FakeMixer m_mixer;
+    std::unique_ptr<RecorderWindow> m_window;
+};
+
+TEST_F(X11KeypadTest, CtrlKeypadOneSelectsAllWithAndWithoutNumLock)
+{
+    // The server starts with NumLock off: keypad 1 is End.
+    EXPECT_TRUE(selectsAll(QStringLiteral("ctrl+KP_End")));
+    EXPECT_TRUE(selectsAll(QStringLiteral("ctrl+KP_1")));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    EXPECT_TRUE(selectsAll(QStringLiteral("ctrl+KP_1")));
+    xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
 }
 
 } // namespace

@@ -7,12 +7,15 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace sonavell {
 
 namespace {
 const QColor kThresholdColour(255, 176, 0);
+// About 46 ms of 44.1 kHz stereo: recent enough to follow the input, long enough to be steady.
+constexpr int kMeterBytes = 8192;
 } // namespace
 
 WaveformStrip::WaveformStrip(QWidget *parent) : QWidget(parent)
@@ -74,14 +77,40 @@ void WaveformStrip::paintEvent(QPaintEvent *)
         previous = QPoint(x, lowest);
     }
 
-    if (!settings().silenceEnabled())
-        return;
-    // The threshold is a mean sample magnitude; drawn on the waveform's own scale.
-    const int offset = thresholdOffset(silenceThreshold(), height);
-    const int middle = 0x7FFF / scale;
+    if (settings().silenceEnabled() && sampleBytes == 2)
+        drawThreshold(painter, *engine, 0x7FFF / scale);
+}
+
+void WaveformStrip::drawThreshold(QPainter &painter, const CaptureEngine &engine, int middle)
+{
+    const int width = this->width();
+    const int height = this->height();
+    // The threshold is a mean sample magnitude, drawn on the waveform's own scale.
+    const int threshold = silenceThreshold();
+    const int offset = thresholdOffset(threshold, height);
     painter.setPen(QPen(kThresholdColour, 1, Qt::DashLine));
     painter.drawLine(0, middle - offset, width - 1, middle - offset);
     painter.drawLine(0, middle + offset, width - 1, middle + offset);
+
+    // The newest stretch of input, measured as the silence test measures a chunk.
+    const int fill = engine.historyFill();
+    const int bytes = std::min(fill, kMeterBytes) & ~3;
+    const std::int32_t level =
+        bytes > 0 ? bufferLevel(engine.historyBytes() + (fill - bytes), static_cast<std::uint32_t>(bytes)) : 0;
+    const QRect meter(width - MeterWidth, 0, MeterWidth, height);
+    painter.fillRect(meter, QColor(40, 40, 40));
+    const int top = meterY(level, height);
+    painter.fillRect(QRect(meter.left() + 2, top, MeterWidth - 4, height - top),
+                     isSilent(level) ? QColor(110, 110, 110) : QColor(0, 255, 0));
+    painter.fillRect(QRect(meter.left(), meterY(threshold, height) - 1, MeterWidth, 2), kThresholdColour);
+}
+
+int WaveformStrip::meterY(int level, int height)
+{
+    constexpr double kFloorDb = -60.0;
+    const double db = level > 0 ? 20.0 * std::log10(level / 32768.0) : kFloorDb;
+    const double fraction = std::clamp(db / kFloorDb, 0.0, 1.0);
+    return static_cast<int>(fraction * (height - 1));
 }
 
 int WaveformStrip::thresholdOffset(int threshold, int height)
