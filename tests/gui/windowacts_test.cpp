@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -193,6 +194,11 @@ TEST_F(WindowActsTest, TheTrimItemShowsItsAmpersand)
     QAction *trim = m_window->action(CommandId::Trim);
     ASSERT_NE(trim, nullptr);
     EXPECT_EQ(trim->iconText(), QStringLiteral("Trim Out Start & End Segment"));
+    auto *menu = qobject_cast<QMenu *>(trim->parent());
+    ASSERT_NE(menu, nullptr);
+    menu->popup(m_window->mapToGlobal(QPoint(20, 30)));
+    test::saveScreenshot(*menu, QStringLiteral("file-menu.png"));
+    menu->hide();
 }
 
 TEST_F(WindowActsTest, TheTagPanelFollowsARenameAndKeepsWhatWasTyped)
