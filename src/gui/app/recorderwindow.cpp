@@ -52,12 +52,6 @@ const QString kWaitingText = QStringLiteral("Waiting...");
 const QString kWaitingTip = QStringLiteral("Sonavell: waiting for sound (silence is left out)");
 const QString kMp3Filter = QStringLiteral("mp3 File (*.mp3 *.MP3 *.Mp3 *.mP3)");
 
-// Commands whose dialogs are not part of the program yet would stay listed, greyed.
-bool isAvailable(CommandId)
-{
-    return true;
-}
-
 QStringList firstInstalled(std::initializer_list<QStringList> candidates)
 {
     for (const QStringList &candidate : candidates) {
@@ -143,8 +137,6 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
     button(m_ui->optionButton, CommandId::OptionButton);
     button(m_ui->playButton, CommandId::PlayButton);
     button(m_ui->tagEditButton, CommandId::TagEditButton);
-    m_ui->optionButton->setEnabled(isAvailable(CommandId::OptionButton));
-    m_ui->playButton->setEnabled(isAvailable(CommandId::PlayButton));
 
     buildMenus();
     buildShortcuts();
@@ -276,8 +268,6 @@ const RemovableDrives &RecorderWindow::removableDrives() const
 
 bool RecorderWindow::isCommandEnabled(CommandId id) const
 {
-    if (!isAvailable(id))
-        return false;
     switch (id) {
     case CommandId::ReplaceFileName:
     case CommandId::Join:

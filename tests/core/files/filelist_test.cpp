@@ -267,6 +267,30 @@ TEST_F(FileListTest, RefreshByPathMeasuresChangedFilesWhetherSelectedOrNot)
     EXPECT_EQ(column(FileList::TimeColumn), (QStringList{QStringLiteral("1:10"), QStringLiteral("0:10")}));
 }
 
+TEST_F(FileListTest, RenamesAndDeletionsAreAnnouncedWithTheFilesPaths)
+{
+    const QString first = mp3(QStringLiteral("first.mp3"));
+    const QString second = mp3(QStringLiteral("second.mp3"));
+    m_list.addFile(first);
+    m_list.addFile(second);
+    QSignalSpy renamed(&m_list, &FileList::fileRenamed);
+    QSignalSpy deleted(&m_list, &FileList::fileDeleted);
+
+    ASSERT_TRUE(m_list.renameRow(0, QStringLiteral("typed")).ok);
+    // A rename done elsewhere (the replace job) that the list only shows.
+    ASSERT_TRUE(QFile::rename(second, m_folder.file(QStringLiteral("moved.mp3"))));
+    m_list.setRowName(1, QStringLiteral("moved.mp3"));
+    ASSERT_EQ(renamed.size(), 2);
+    EXPECT_EQ(renamed.at(0), (QVariantList{first, m_folder.file(QStringLiteral("typed.mp3"))}));
+    EXPECT_EQ(renamed.at(1), (QVariantList{second, m_folder.file(QStringLiteral("moved.mp3"))}));
+
+    m_list.selectRow(0);
+    ASSERT_TRUE(m_list.deleteSelectedFiles().ok);
+    ASSERT_TRUE(m_list.deleteAllFiles().ok);
+    EXPECT_EQ(deleted.size(), 2);
+    EXPECT_EQ(deleted.at(1).at(0).toString(), m_folder.file(QStringLiteral("moved.mp3")));
+}
+
 struct ExtensionCase
 {
     const char *typed;
