@@ -78,10 +78,10 @@ void WaveformStrip::paintEvent(QPaintEvent *)
     }
 
     if (settings().silenceEnabled() && sampleBytes == 2)
-        drawThreshold(painter, *engine, 0x7FFF / scale);
+        drawThreshold(painter, snapshot, 0x7FFF / scale);
 }
 
-void WaveformStrip::drawThreshold(QPainter &painter, const CaptureEngine &engine, int middle)
+void WaveformStrip::drawThreshold(QPainter &painter, const std::vector<std::uint8_t> &history, int middle)
 {
     const int width = this->width();
     const int height = this->height();
@@ -93,10 +93,10 @@ void WaveformStrip::drawThreshold(QPainter &painter, const CaptureEngine &engine
     painter.drawLine(0, middle + offset, width - 1, middle + offset);
 
     // The newest stretch of input, measured as the silence test measures a chunk.
-    const int fill = engine.historyFill();
+    const int fill = static_cast<int>(history.size());
     const int bytes = std::min(fill, kMeterBytes) & ~3;
     const std::int32_t level =
-        bytes > 0 ? bufferLevel(engine.historyBytes() + (fill - bytes), static_cast<std::uint32_t>(bytes)) : 0;
+        bytes > 0 ? bufferLevel(history.data() + (fill - bytes), static_cast<std::uint32_t>(bytes)) : 0;
     const QRect meter(width - MeterWidth, 0, MeterWidth, height);
     painter.fillRect(meter, QColor(40, 40, 40));
     const int top = meterY(level, height);

@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace sonavell {
 
@@ -36,7 +38,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void drawThreshold(QPainter &painter, const CaptureEngine &engine, int middle);
+    void drawThreshold(QPainter &painter, const std::vector<std::uint8_t> &history, int middle);
 
     std::function<const CaptureEngine *()> m_engine;
     int m_channels = 2;
