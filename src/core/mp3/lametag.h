@@ -18,9 +18,17 @@ constexpr std::uint32_t kFlagBytes = 0x2;
 constexpr std::uint32_t kFlagToc = 0x4;
 constexpr std::uint32_t kFlagQuality = 0x8;
 constexpr int kTocEntries = 100;
-// Magic, flags, frame count, byte count, TOC, quality: where all four fields are present, as
-// LAME always writes them, the extension follows at this offset.
-constexpr int kXingSize = 4 + 4 + 4 + 4 + kTocEntries + 4;
+// Magic, flags and the optional fields the flags announce: where the extension follows.
+constexpr int xingSize(std::uint32_t flags)
+{
+    return 8 + ((flags & kFlagFrames) ? 4 : 0) + ((flags & kFlagBytes) ? 4 : 0)
+        + ((flags & kFlagToc) ? kTocEntries : 0) + ((flags & kFlagQuality) ? 4 : 0);
+}
+constexpr int kXingFlagsOffset = 4;
+constexpr int kXingFieldsOffset = 8;
+
+// Where all four fields are present, as LAME always writes them.
+constexpr int kXingSize = xingSize(kFlagFrames | kFlagBytes | kFlagToc | kFlagQuality);
 
 constexpr int kVersionOffset = 0; // 9 characters, "LAME3.100"
 constexpr int kVersionLength = 9;

@@ -22,29 +22,29 @@ bool isLameExtension(const unsigned char *version)
 
 void parseLameExtension(const unsigned char *extension, int available, VbrHeader &vbr)
 {
-    if (available < xingtag::kLameDelayPaddingOffset + 3 || !isLameExtension(extension))
+    if (available < lametag::kDelayOffset + 3 || !isLameExtension(extension))
         return;
-    const unsigned char *p = extension + xingtag::kLameDelayPaddingOffset;
+    const unsigned char *p = extension + lametag::kDelayOffset;
     vbr.encoderDelay = (p[0] << 4) | (p[1] >> 4);
     vbr.encoderPadding = ((p[1] & 0x0F) << 8) | p[2];
 }
 
 bool parseXingAt(const unsigned char *frame, int frameLength, int offset, VbrHeader &vbr)
 {
-    if (offset + xingtag::kFieldsOffset > frameLength)
+    if (offset + lametag::kXingFieldsOffset > frameLength)
         return false;
     const unsigned char *tag = frame + offset;
     if (std::memcmp(tag, "Xing", 4) != 0 && std::memcmp(tag, "Info", 4) != 0)
         return false;
-    const std::uint32_t flags = mpeg::readBigEndian32(tag + xingtag::kFlagsOffset);
+    const std::uint32_t flags = mpeg::readBigEndian32(tag + lametag::kXingFlagsOffset);
     vbr = VbrHeader{};
-    int field = offset + xingtag::kFieldsOffset;
-    if ((flags & xingtag::kHasFrames) && field + 4 <= frameLength)
+    int field = offset + lametag::kXingFieldsOffset;
+    if ((flags & lametag::kFlagFrames) && field + 4 <= frameLength)
         vbr.frameCount = mpeg::readBigEndian32(frame + field);
-    field += (flags & xingtag::kHasFrames) ? 4 : 0;
-    if ((flags & xingtag::kHasBytes) && field + 4 <= frameLength)
+    field += (flags & lametag::kFlagFrames) ? 4 : 0;
+    if ((flags & lametag::kFlagBytes) && field + 4 <= frameLength)
         vbr.streamBytes = mpeg::readBigEndian32(frame + field);
-    const int extension = offset + xingtag::size(flags);
+    const int extension = offset + lametag::xingSize(flags);
     if (extension < frameLength)
         parseLameExtension(frame + extension, frameLength - extension, vbr);
     return true;

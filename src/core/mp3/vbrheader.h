@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/mp3/lametag.h"
+
 #include <cstdint>
 
 namespace sonavell {
@@ -20,33 +22,6 @@ struct VbrHeader
     bool isValid() const { return frameCount > 0; }
     bool hasGapless() const { return encoderDelay >= 0 && encoderPadding >= 0; }
 };
-
-// The layout of a Xing/Info tag and of the LAME extension that follows it, as LAME writes
-// them (offsets from the "Xing"/"Info" magic).
-namespace xingtag {
-constexpr std::uint32_t kHasFrames = 0x1;
-constexpr std::uint32_t kHasBytes = 0x2;
-constexpr std::uint32_t kHasToc = 0x4;
-constexpr std::uint32_t kHasQuality = 0x8;
-constexpr int kFlagsOffset = 4;
-constexpr int kFieldsOffset = 8;
-constexpr int kTocSize = 100;
-// Magic, flags and the optional fields the flags announce.
-constexpr int size(std::uint32_t flags)
-{
-    return kFieldsOffset + ((flags & kHasFrames) ? 4 : 0) + ((flags & kHasBytes) ? 4 : 0)
-        + ((flags & kHasToc) ? kTocSize : 0) + ((flags & kHasQuality) ? 4 : 0);
-}
-// From the start of the LAME extension: a 9-byte encoder version ("LAME3.100"), then at 21
-// three bytes holding the delay (12 bits) and the padding (12 bits).
-constexpr int kLameVersionSize = 9;
-constexpr int kLameDelayPaddingOffset = 21;
-constexpr int kLameExtensionSize = 36;
-} // namespace xingtag
-
-// libmad's own output lags the encoded signal by this many samples (its synthesis filter bank);
-// the usual gapless arithmetic adds it to the encoder delay.
-constexpr int kMadDecoderDelay = 529;
 
 // Looks for a tag inside one whole frame (frameLength bytes from its header, all available).
 // A tag without a frame count, or with a count of 0, is still recognised: the frame is then

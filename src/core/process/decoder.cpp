@@ -4,6 +4,7 @@
 #include "core/mp3/audioscan.h"
 #include "core/mp3/framesync.h"
 #include "core/mp3/trailingtags.h"
+#include "core/mp3/vbrheader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -94,7 +95,7 @@ void takeGapless(const AudioScan &scan, DecoderRun *run)
 {
     if (!scan.hasVbrHeader || !scan.vbr.hasGapless() || scan.samplesPerFrame == 0)
         return;
-    run->skip = scan.vbr.encoderDelay + kMadDecoderDelay;
+    run->skip = scan.vbr.encoderDelay + lametag::kDecoderDelay;
     if (scan.tagCountAgrees()) {
         const qint64 real = scan.samples - scan.vbr.encoderDelay - scan.vbr.encoderPadding;
         if (real > 0)
@@ -114,22 +115,13 @@ mad_flow inputHandler(void *data, mad_stream *stream)
     return MAD_FLOW_CONTINUE;
 }
 
-// The Xing/Info tag sits after the side information of the first frame, the VBRI tag at a
-// fixed 32 bytes after the header.
+// The frame libmad just decoded, whole (next_frame is set once its header is read).
 bool isTagFrame(const mad_stream *stream, const mad_header &header)
 {
-    if (header.layer != MAD_LAYER_III || stream->this_frame == nullptr)
+    if (header.layer != MAD_LAYER_III || stream->this_frame == nullptr || stream->next_frame <= stream->this_frame)
         return false;
-    const unsigned char *frame = stream->this_frame;
-    const std::size_t available = static_cast<std::size_t>(stream->bufend - frame);
-    const bool mono = header.mode == MAD_MODE_SINGLE_CHANNEL;
-    const bool lsf = (header.flags & MAD_FLAG_LSF_EXT) != 0;
-    const std::size_t sideInfo = lsf ? (mono ? 9 : 17) : (mono ? 17 : 32);
-    const std::size_t xing = 4 + ((header.flags & MAD_FLAG_PROTECTION) ? 2 : 0) + sideInfo;
-    if (available >= xing + 4 && (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0))
-        return true;
-    constexpr std::size_t vbri = 4 + 32;
-    return available >= vbri + 4 && std::memcmp(frame + vbri, "VBRI", 4) == 0;
+    VbrHeader vbr;
+    return parseVbrHeader(stream->this_frame, static_cast<int>(stream->next_frame - stream->this_frame), vbr);
 }
 
 // A tag frame carries no audio wherever it stands: files put end to end (cat a.mp3 b.mp3) have

@@ -292,7 +292,7 @@ TEST_F(ConversionTest, Mp3BecomesAWavOfTheDecodedSamples)
     const test::DecodedMp3 reference = test::decodeMp3File(input);
     const AudioScan scan = scanAudio(test::readAll(input));
     ASSERT_TRUE(scan.vbr.hasGapless());
-    const std::size_t skip = static_cast<std::size_t>(scan.vbr.encoderDelay + kMadDecoderDelay) * 2;
+    const std::size_t skip = static_cast<std::size_t>(scan.vbr.encoderDelay + lametag::kDecoderDelay) * 2;
     ASSERT_EQ(data.size(), scan.gaplessSamples() * 4);
     ASSERT_LE(skip * 2 + static_cast<std::size_t>(data.size()), reference.pcm.size() * 2);
     EXPECT_EQ(std::memcmp(data.constData(), reference.pcm.data() + skip, static_cast<std::size_t>(data.size())), 0);
