@@ -52,11 +52,11 @@ int main()
     const QString madplay = QStandardPaths::findExecutable(QStringLiteral("madplay"));
 
     measure("decode only (runDecoder)", kSeconds, [&] {
-        QByteArray image;
-        if (!readWholeFile(mp3, &image))
+        Mp3Source input;
+        if (!input.open(mp3))
             return false;
         int frames = 0;
-        runDecoder(std::move(image), [&frames](const DecodedFrame &) {
+        input.decode([&frames](const DecodedFrame &) {
             ++frames;
             return DecodeFlow::Continue;
         });

@@ -10,29 +10,23 @@ namespace sonavell {
 
 DecodeContext::DecodeContext(BatchJob *job) : m_job(job) {}
 
-bool DecodeContext::openInput(const QString &path, QByteArray *audio)
+bool DecodeContext::openInput(const QString &path, Mp3Source *input)
 {
     m_inputPath = path;
     m_totalSeconds = std::max(0, queryMediaLength(path)) / 1000;
     if (m_job)
         m_job->sink().timeRange(m_totalSeconds);
-    QByteArray image;
-    if (!readWholeFile(path, &image)) {
+    if (!input->open(path)) {
         if (m_job)
             m_job->reportOpenError(path);
         return false;
     }
-    // Cut in place: a long file is not held twice.
-    const Mp3Layout layout = Mp3Layout::of(image);
-    image.truncate(layout.audioEnd);
-    image.remove(0, layout.audioBegin);
     // A few chance frames in another kind of file would decode to noise.
-    if (!scanAudio(image).holdsAudio()) {
+    if (!input->scan().holdsAudio()) {
         if (m_job)
             m_job->sink().showError(notAudioMessage(path));
         return false;
     }
-    *audio = std::move(image);
     return true;
 }
 

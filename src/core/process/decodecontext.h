@@ -41,9 +41,9 @@ public:
     void setTotalSeconds(int seconds) { m_totalSeconds = seconds; }
     int totalSeconds() const { return m_totalSeconds; }
     // Takes an input file: its path, its playing length as the range of the time reports (told
-    // to the job's sink) and its audio without the tags. False, with the job's open error
+    // to the job's sink), and opens it for decoding. False, with the job's open error
     // reported, when it cannot be read, and with notAudioMessage() when it is not MP3 audio.
-    bool openInput(const QString &path, QByteArray *audio);
+    bool openInput(const QString &path, Mp3Source *input);
     static QString notAudioMessage(const QString &path);
 
     // The PCM format of the output, taken from the first frame.

@@ -2,7 +2,9 @@
 
 #include "core/files/regularfile.h"
 #include "core/mp3/audioscan.h"
+#include "core/mp3/framereader.h"
 #include "core/mp3/framesync.h"
+#include "core/mp3/framewalker.h"
 #include "core/mp3/trailingtags.h"
 #include "core/mp3/vbrheader.h"
 
@@ -23,21 +25,35 @@ static_assert(std::is_same_v<mad_fixed_t, std::int32_t>, "DecodedFrame hands lib
 
 namespace {
 
-// A run of frames placed in the decoder's buffer: where it is there and where in the image.
+// libmad is fed this much at a time; a frame is at most a few KB, so a block holds many.
+constexpr std::size_t kInputBlock = 64 * 1024;
+// The first-frame probe reads no further than this into the audio.
+constexpr qint64 kProbeBytes = 64 * 1024;
+constexpr qint64 kId3v2HeaderSize = 10;
+
+// The frames the walk found, end to end: libmad reads this stream, not the device, so that a
+// block of junk costs one scan instead of one failed decode (and one log line) per byte.
 struct PlacedRun
 {
-    std::size_t at = 0;
-    qint64 imageOffset = 0;
+    qint64 at = 0; // in the stream
+    qint64 deviceOffset = 0;
     qint64 length = 0;
 };
 
 struct DecoderRun
 {
-    const unsigned char *data = nullptr;
-    std::size_t length = 0; // without the guard bytes
-    bool fed = false;
-    const OutputHandler *output = nullptr;
+    QIODevice *input = nullptr;
     std::vector<PlacedRun> placed;
+    qint64 streamLength = 0;
+    qint64 next = 0; // stream position of the next read
+    std::vector<unsigned char> buffer;
+    qint64 bufferAt = 0;    // stream position of buffer[0]
+    std::size_t filled = 0; // bytes of buffer from the stream, without guard bytes
+    bool atEnd = false;
+    qint64 origin = 0; // logged offsets count from here
+    const OutputHandler *output = nullptr;
+    DecodeOptions options;
+    qint64 frameOffset = 0; // device offset of the frame being decoded
     // Samples per channel still to drop at the start (encoder and decoder delay), and still to
     // hand over before the encoder's padding (-1: all).
     qint64 skip = 0;
@@ -45,73 +61,122 @@ struct DecoderRun
     DecodeStats stats;
 };
 
-// libmad is given the frames the walk found and nothing else, so that a block of junk costs
-// one scan instead of one failed decode (and one log line) per byte. A file of one run is
-// decoded in place.
-QByteArray framesOnly(QByteArray image, const AudioScan &scan, std::vector<PlacedRun> *placed)
-{
-    placed->clear();
-    if (scan.runs.size() == 1 && scan.runs.front().offset + scan.runs.front().length == image.size()) {
-        placed->push_back({0, scan.runs.front().offset, scan.runs.front().length});
-        image.remove(0, scan.runs.front().offset);
-        return image;
-    }
-    QByteArray frames;
-    qint64 total = 0;
-    for (const ByteStretch &run : scan.runs)
-        total += run.length;
-    frames.reserve(total + MAD_BUFFER_GUARD);
-    for (const ByteStretch &run : scan.runs) {
-        placed->push_back({static_cast<std::size_t>(frames.size()), run.offset, run.length});
-        frames.append(image.constData() + run.offset, run.length);
-    }
-    return frames;
-}
-
-// Where a position in the decoder's buffer lies in the image.
-qint64 imageOffset(const DecoderRun &run, std::size_t at)
+// Where a stream position lies on the device.
+qint64 deviceOffset(const DecoderRun &run, qint64 at)
 {
     auto it = std::upper_bound(run.placed.begin(), run.placed.end(), at,
-                               [](std::size_t value, const PlacedRun &placed) { return value < placed.at; });
+                               [](qint64 value, const PlacedRun &placed) { return value < placed.at; });
     if (it == run.placed.begin())
-        return qint64(at);
+        return at;
     --it;
-    return it->imageOffset + qint64(at - it->at);
+    return it->deviceOffset + (at - it->at);
 }
 
-// One line per stretch that is not frames, however long.
-void reportDamage(const AudioScan &scan)
+// The runs from feedFrom on, placed end to end.
+void placeRuns(const AudioScan &scan, qint64 feedFrom, DecoderRun *run)
 {
-    if (scan.leadingJunk > 0)
+    run->placed.clear();
+    qint64 at = 0;
+    for (const ByteStretch &stretch : scan.runs) {
+        const qint64 begin = std::max(stretch.offset, feedFrom);
+        const qint64 end = stretch.offset + stretch.length;
+        if (begin >= end)
+            continue;
+        run->placed.push_back({at, begin, end - begin});
+        at += end - begin;
+    }
+    run->streamLength = at;
+}
+
+// Reads stream bytes [at, at + count) from the device into out; the bytes read.
+qint64 readStream(DecoderRun &run, qint64 at, qint64 count, unsigned char *out)
+{
+    qint64 done = 0;
+    auto it = std::upper_bound(run.placed.begin(), run.placed.end(), at,
+                               [](qint64 value, const PlacedRun &placed) { return value < placed.at; });
+    if (it != run.placed.begin())
+        --it;
+    for (; it != run.placed.end() && done < count; ++it) {
+        const qint64 from = std::max(at + done, it->at);
+        const qint64 take = std::min(it->at + it->length, at + count) - from;
+        if (take <= 0)
+            continue;
+        const qint64 device = it->deviceOffset + (from - it->at);
+        if (run.input->pos() != device && !run.input->seek(device))
+            break;
+        const qint64 got = run.input->read(reinterpret_cast<char *>(out + done), take);
+        if (got <= 0)
+            break;
+        done += got;
+        if (got < take)
+            break;
+    }
+    return done;
+}
+
+// One line per stretch that is not frames, however long, within the part of the file this run
+// reports on.
+void reportDamage(const AudioScan &scan, const DecoderRun &run)
+{
+    const DecodeOptions &options = run.options;
+    if (!options.synthesize)
+        return;
+    if (scan.leadingJunk > 0 && options.handFrom <= scan.firstFrame)
         qWarning("skipped %lld bytes before the first frame", static_cast<long long>(scan.leadingJunk));
-    for (const ByteStretch &stretch : scan.damaged)
-        qWarning("damaged data at byte offset %lld: %lld bytes skipped", static_cast<long long>(stretch.offset),
-                 static_cast<long long>(stretch.length));
+    for (const ByteStretch &stretch : scan.damaged) {
+        if (stretch.offset < options.handFrom || (options.handTo >= 0 && stretch.offset >= options.handTo))
+            continue;
+        qWarning("damaged data at byte offset %lld: %lld bytes skipped",
+                 static_cast<long long>(stretch.offset - run.origin), static_cast<long long>(stretch.length));
+    }
 }
 
 // The LAME tag's delay and padding, with libmad's own delay added to the delay. The padding is
-// cut only when the frames the tag counted are all there.
+// cut only when the frames the tag counted are all there. A run that hands over from the
+// middle takes the cut where a run from the start would have it there.
 void takeGapless(const AudioScan &scan, DecoderRun *run)
 {
     if (!scan.hasVbrHeader || !scan.vbr.hasGapless() || scan.samplesPerFrame == 0)
         return;
-    run->skip = scan.vbr.encoderDelay + lametag::kDecoderDelay;
+    const DecodeOptions &options = run->options;
+    run->skip = std::max<qint64>(0, scan.vbr.encoderDelay + lametag::kDecoderDelay - options.decodedBefore);
     if (scan.tagCountAgrees()) {
         const qint64 real = scan.samples - scan.vbr.encoderDelay - scan.vbr.encoderPadding;
         if (real > 0)
-            run->keep = real;
+            run->keep = std::max<qint64>(0, real - options.handedBefore);
     }
 }
 
+// Moves the bytes libmad has not used yet (a frame cut by the block's end) to the front and
+// reads the next block behind them. The zero guard bytes after the last block let libmad
+// decode the last frame without reading past the buffer.
 mad_flow inputHandler(void *data, mad_stream *stream)
 {
     auto *run = static_cast<DecoderRun *>(data);
-    if (run->fed || run->length == 0)
+    if (run->atEnd)
         return MAD_FLOW_STOP;
-    // The zero guard bytes after the image let libmad decode the last frame without
-    // reading past the buffer.
-    mad_stream_buffer(stream, run->data, run->length + MAD_BUFFER_GUARD);
-    run->fed = true;
+    std::size_t keep = 0;
+    if (stream->buffer && stream->next_frame) {
+        const auto used = static_cast<std::size_t>(stream->next_frame - run->buffer.data());
+        keep = used < run->filled ? run->filled - used : 0;
+        if (keep >= kInputBlock)
+            keep = 0; // cannot happen for frames libmad accepts; never loop on one block
+        std::memmove(run->buffer.data(), run->buffer.data() + (run->filled - keep), keep);
+        run->bufferAt += static_cast<qint64>(run->filled - keep);
+    }
+    const qint64 want = std::min<qint64>(static_cast<qint64>(kInputBlock - keep), run->streamLength - run->next);
+    const qint64 got = want > 0 ? readStream(*run, run->next, want, run->buffer.data() + keep) : 0;
+    run->next += got;
+    run->filled = keep + static_cast<std::size_t>(got);
+    std::size_t length = run->filled;
+    if (got < want || run->next >= run->streamLength) {
+        std::memset(run->buffer.data() + length, 0, MAD_BUFFER_GUARD);
+        length += MAD_BUFFER_GUARD;
+        run->atEnd = true;
+    }
+    if (run->filled == 0)
+        return MAD_FLOW_STOP;
+    mad_stream_buffer(stream, run->buffer.data(), length);
     return MAD_FLOW_CONTINUE;
 }
 
@@ -124,24 +189,60 @@ bool isTagFrame(const mad_stream *stream, const mad_header &header)
     return parseVbrHeader(stream->this_frame, static_cast<int>(stream->next_frame - stream->this_frame), vbr);
 }
 
-// A tag frame carries no audio wherever it stands: files put end to end (cat a.mp3 b.mp3) have
-// one at every joint, and decoding it would add a gap of silence there.
-mad_flow filterHandler(void *, const mad_stream *stream, mad_frame *frame)
+// Cuts the encoder's delay and padding off a frame of length samples: the samples dropped at
+// its start, and what is left.
+std::pair<qint64, qint64> cutGapless(DecoderRun &run, qint64 length)
 {
-    return isTagFrame(stream, frame->header) ? MAD_FLOW_IGNORE : MAD_FLOW_CONTINUE;
+    const qint64 cut = std::min<qint64>(run.skip, length);
+    run.skip -= cut;
+    qint64 left = length - cut;
+    if (run.keep >= 0) {
+        left = std::min(left, run.keep);
+        run.keep -= left;
+    }
+    return {cut, left};
+}
+
+DecodeFlow handOver(DecoderRun &run, const DecodedFrame &frame)
+{
+    if ((*run.output)(frame) == DecodeFlow::Continue)
+        return DecodeFlow::Continue;
+    run.stats.stopped = true;
+    return DecodeFlow::Stop;
+}
+
+// A tag frame carries no audio wherever it stands: files put end to end (cat a.mp3 b.mp3) have
+// one at every joint, and decoding it would add a gap of silence there. Frames before handFrom
+// only fill the decoder's state.
+mad_flow filterHandler(void *data, const mad_stream *stream, mad_frame *frame)
+{
+    if (isTagFrame(stream, frame->header))
+        return MAD_FLOW_IGNORE;
+    auto *run = static_cast<DecoderRun *>(data);
+    run->frameOffset = deviceOffset(*run, run->bufferAt + (stream->this_frame - run->buffer.data()));
+    if (run->options.synthesize)
+        return MAD_FLOW_CONTINUE;
+    if (run->frameOffset < run->options.handFrom)
+        return MAD_FLOW_IGNORE;
+    ++run->stats.framesDecoded;
+    const int nominal = 32 * static_cast<int>(MAD_NSBSAMPLES(&frame->header));
+    DecodedFrame decoded;
+    decoded.bitRate = static_cast<int>(frame->header.bitrate);
+    decoded.sampleRate = static_cast<int>(frame->header.samplerate);
+    decoded.channels = MAD_NCHANNELS(&frame->header);
+    decoded.length = static_cast<int>(cutGapless(*run, nominal).second);
+    decoded.nominalLength = nominal;
+    decoded.offset = run->frameOffset;
+    return handOver(*run, decoded) == DecodeFlow::Continue ? MAD_FLOW_IGNORE : MAD_FLOW_STOP;
 }
 
 mad_flow outputHandler(void *data, const mad_header *header, mad_pcm *pcm)
 {
     auto *run = static_cast<DecoderRun *>(data);
+    if (run->frameOffset < run->options.handFrom)
+        return MAD_FLOW_CONTINUE;
     ++run->stats.framesDecoded;
-    const qint64 cut = std::min<qint64>(run->skip, pcm->length);
-    run->skip -= cut;
-    qint64 length = pcm->length - cut;
-    if (run->keep >= 0) {
-        length = std::min(length, run->keep);
-        run->keep -= length;
-    }
+    const auto [cut, length] = cutGapless(*run, pcm->length);
     if (length == 0)
         return MAD_FLOW_CONTINUE;
     DecodedFrame frame;
@@ -152,23 +253,42 @@ mad_flow outputHandler(void *data, const mad_header *header, mad_pcm *pcm)
     frame.nominalLength = pcm->length;
     frame.left = pcm->samples[0] + cut;
     frame.right = pcm->channels > 1 ? pcm->samples[1] + cut : nullptr;
-    if ((*run->output)(frame) == DecodeFlow::Continue)
-        return MAD_FLOW_CONTINUE;
-    run->stats.stopped = true;
-    return MAD_FLOW_STOP;
+    frame.offset = run->frameOffset;
+    return handOver(*run, frame) == DecodeFlow::Continue ? MAD_FLOW_CONTINUE : MAD_FLOW_STOP;
 }
 
 mad_flow errorHandler(void *data, mad_stream *stream, mad_frame *)
 {
     auto *run = static_cast<DecoderRun *>(data);
-    const std::size_t offset = static_cast<std::size_t>(stream->this_frame - run->data);
-    // Running into the guard bytes at the end is how every image ends, not damage.
-    if (offset < run->length) {
-        ++run->stats.errors;
+    const qint64 at = run->bufferAt + (stream->this_frame - run->buffer.data());
+    // Running into the guard bytes at the end is how every input ends, not damage.
+    if (at >= run->streamLength)
+        return MAD_FLOW_CONTINUE;
+    const qint64 offset = deviceOffset(*run, at);
+    const DecodeOptions &options = run->options;
+    if (offset < options.handFrom || (options.handTo >= 0 && offset >= options.handTo))
+        return MAD_FLOW_CONTINUE;
+    ++run->stats.errors;
+    if (options.synthesize)
         qWarning("decoding error 0x%04x (%s) at byte offset %lld", static_cast<unsigned>(stream->error),
-                 mad_stream_errorstr(stream), static_cast<long long>(imageOffset(*run, offset)));
-    }
+                 mad_stream_errorstr(stream), static_cast<long long>(offset - run->origin));
     return MAD_FLOW_CONTINUE;
+}
+
+// The size of the leading ID3v2 tags, stacked ones included, as the frame search steps over them.
+qint64 leadingTagsSize(QIODevice &file, qint64 size)
+{
+    qint64 tagSize = 0;
+    for (int i = 0; i < kMaxLeadingId3v2Tags && tagSize < size; ++i) {
+        if (!file.seek(tagSize))
+            return -1;
+        const QByteArray head = file.read(kId3v2HeaderSize);
+        const qint64 next = id3v2TagSize(reinterpret_cast<const unsigned char *>(head.constData()), head.size());
+        if (next == 0)
+            break;
+        tagSize = std::min(size, tagSize + next);
+    }
+    return tagSize;
 }
 
 } // namespace
@@ -184,27 +304,39 @@ bool DecodeStats::decodedAll() const
     return stopped || framesDecoded + framesPresent / 20 + 2 >= framesPresent;
 }
 
-int runDecoder(QByteArray image, const OutputHandler &output, DecodeStats *stats)
+int runDecoder(QIODevice &input, const AudioScan &scan, const OutputHandler &output, DecodeStats *stats,
+               const DecodeOptions &options)
 {
     DecoderRun run;
-    const AudioScan scan = scanAudio(image);
-    reportDamage(scan);
+    run.input = &input;
+    run.options = options;
+    run.origin = scan.audioBegin;
+    run.output = &output;
+    placeRuns(scan, options.feedFrom, &run);
+    reportDamage(scan, run);
     takeGapless(scan, &run);
     run.stats.framesPresent = scan.frames;
     run.stats.holdsAudio = scan.holdsAudio();
-    image = framesOnly(std::move(image), scan, &run.placed);
-    run.length = static_cast<std::size_t>(image.size());
-    image.append(QByteArray(MAD_BUFFER_GUARD, '\0'));
-    run.data = reinterpret_cast<const unsigned char *>(image.constData());
-    run.output = &output;
-
-    mad_decoder decoder;
-    mad_decoder_init(&decoder, &run, inputHandler, nullptr, filterHandler, outputHandler, errorHandler, nullptr);
-    const int result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);
-    mad_decoder_finish(&decoder);
+    run.buffer.resize(kInputBlock + MAD_BUFFER_GUARD);
+    int result = 0;
+    if (run.streamLength > 0) {
+        mad_decoder decoder;
+        mad_decoder_init(&decoder, &run, inputHandler, nullptr, filterHandler, outputHandler, errorHandler, nullptr);
+        result = mad_decoder_run(&decoder, MAD_DECODER_MODE_SYNC);
+        mad_decoder_finish(&decoder);
+    }
     if (stats)
         *stats = run.stats;
     return result;
+}
+
+int runDecoder(QByteArray image, const OutputHandler &output, DecodeStats *stats)
+{
+    QBuffer buffer(&image);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return -1;
+    const AudioScan scan = scanAudio(buffer);
+    return runDecoder(buffer, scan, output, stats);
 }
 
 std::int16_t scaleSample(std::int32_t sample, float volumeScale)
@@ -235,30 +367,25 @@ void convertFrame(const DecodedFrame &frame, float volumeScale, int outputChanne
     }
 }
 
-bool readWholeFile(const QString &path, QByteArray *image)
+int firstFrameBitrate(const QString &path)
 {
     QFile file(path);
     if (path.isEmpty() || !openRegularFile(file))
-        return false;
-    const qint64 size = file.size();
-    image->clear();
-    image->reserve(size + MAD_BUFFER_GUARD);
-    image->resize(size);
-    return file.read(image->data(), size) == size;
-}
-
-int firstFrameBitrate(const QString &path)
-{
-    QByteArray image;
-    if (!readWholeFile(path, &image))
         return 0;
-    const Mp3Layout layout = Mp3Layout::of(image);
-    int bitRate = 0;
-    runDecoder(layout.audio(image), [&bitRate](const DecodedFrame &frame) {
-        bitRate = frame.bitRate;
-        return DecodeFlow::Stop;
-    });
-    return bitRate;
+    const qint64 begin = leadingTagsSize(file, file.size());
+    if (begin < 0 || !file.seek(begin))
+        return 0;
+    QByteArray head = file.read(kProbeBytes);
+    QBuffer probe(&head);
+    probe.open(QIODevice::ReadOnly);
+    FrameReader reader(probe);
+    FrameWalker walker(reader);
+    MpegFrame frame;
+    while (walker.next(frame)) {
+        if (!frame.isVbrHeader)
+            return frame.bitrateKbps * 1000;
+    }
+    return 0;
 }
 
 Mp3Layout Mp3Layout::of(const QByteArray &image)
@@ -282,6 +409,42 @@ Mp3Layout Mp3Layout::of(const QByteArray &image)
         layout.audioEnd = std::max<qsizetype>(begin, trailingTagsBegin(buffer, begin));
     layout.trailer = image.mid(layout.audioEnd);
     return layout;
+}
+
+bool Mp3Layout::read(QIODevice &file, Mp3Layout *layout)
+{
+    *layout = Mp3Layout{};
+    const qint64 size = file.size();
+    const qint64 tagSize = leadingTagsSize(file, size);
+    if (tagSize < 0)
+        return false;
+    if (tagSize > 0 && (!file.seek(0) || (layout->id3v2 = file.read(tagSize)).size() != tagSize))
+        return false;
+    layout->audioBegin = tagSize;
+    layout->audioEnd = std::max(tagSize, trailingTagsBegin(file, tagSize));
+    if (layout->audioEnd < size
+        && (!file.seek(layout->audioEnd) || (layout->trailer = file.readAll()).size() != size - layout->audioEnd))
+        return false;
+    return true;
+}
+
+Mp3Source::Mp3Source() : m_scan(std::make_unique<AudioScan>()) {}
+
+Mp3Source::~Mp3Source() = default;
+
+bool Mp3Source::open(const QString &path)
+{
+    m_file.close();
+    m_file.setFileName(path);
+    if (path.isEmpty() || !openRegularFile(m_file) || !Mp3Layout::read(m_file, &m_layout))
+        return false;
+    *m_scan = scanAudio(m_file);
+    return true;
+}
+
+int Mp3Source::decode(const OutputHandler &output, DecodeStats *stats, const DecodeOptions &options)
+{
+    return runDecoder(m_file, *m_scan, output, stats, options);
 }
 
 } // namespace sonavell

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+
+class QIODevice;
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace sonavell {
 
@@ -16,11 +20,12 @@ struct DecodedFrame
     int sampleRate = 0;
     int channels = 0; // 1 or 2
     int length = 0;   // samples per channel
-    const std::int32_t *left = nullptr;
+    const std::int32_t *left = nullptr;  // null when the run does not synthesise
     const std::int32_t *right = nullptr; // null for mono
     // Samples per channel the frame decoded to before the encoder's delay or padding was cut
     // off it: the size of a whole frame, for buffers and encoder chunks.
     int nominalLength = 0; // 0: length
+    qint64 offset = 0;     // where the frame starts on the decoder's input device
 };
 
 enum class DecodeFlow { Continue, Stop };
@@ -42,7 +47,39 @@ struct DecodeStats
     bool decodedAll() const;
 };
 
-// Decodes an in-memory MP3 image (the audio part, without tags) in one pass on the calling
+struct AudioScan;
+
+// For a run that is one of several over a file (the parts of a split decoded side by side).
+struct DecodeOptions
+{
+    // Without synthesis every audio frame is still decoded and handed over with its header
+    // fields, its lengths and offset but no samples, also frames the encoder's delay or padding
+    // cut away whole (length 0): how a run would go, at a fraction of its cost. Nothing is logged.
+    bool synthesize = true;
+    // libmad starts at the first frame at or after feedFrom (a device offset). Frames before
+    // handFrom are decoded, to fill the bit reservoir and the filters, but neither handed over
+    // nor logged; damage is logged only before handTo.
+    qint64 feedFrom = 0;
+    qint64 handFrom = 0;
+    qint64 handTo = -1; // -1: the end
+    // Samples per channel libmad decoded, and handed over, before handFrom in a run from the
+    // start: where the encoder's delay and padding cut stands there.
+    qint64 decodedBefore = 0;
+    qint64 handedBefore = 0;
+};
+
+// Decodes the audio of an MP3 file on a device in one pass on the calling thread, read a block
+// at a time, so that memory does not grow with the input; scan is the device's frame walk.
+// Only the frames the walk found reach libmad: leading junk and damaged stretches are skipped
+// and logged once each with their offset (from the audio's start) and length. A leading
+// Xing/Info/VBRI frame carries no audio; when it holds LAME's encoder delay and padding, the
+// samples the encoder added are cut off, so the handler gets the first real sample first and
+// the last one last. Returns libmad's result: 0 when the input ran out or the handler
+// stopped, -1 on a fatal error.
+int runDecoder(QIODevice &input, const AudioScan &scan, const OutputHandler &output, DecodeStats *stats = nullptr,
+               const DecodeOptions &options = {});
+
+// The same for an in-memory MP3 image (the audio part, without tags) in one pass on the calling
 // thread. Only the frames the frame walk finds reach libmad: leading junk and damaged
 // stretches are skipped and logged once each with their offset and length. A leading
 // Xing/Info/VBRI frame carries no audio; when it holds LAME's encoder delay and padding, the
@@ -59,11 +96,9 @@ std::int16_t scaleSample(std::int32_t sample, float volumeScale);
 // frame gives its left channel to mono output). out holds length × outputChannels × 2 bytes.
 void convertFrame(const DecodedFrame &frame, float volumeScale, int outputChannels, char *out);
 
-// Bit/s of the first decodable audio frame of the file; 0 when it cannot be read or has none.
+// Bit/s of the file's first audio frame, from the frame headers of at most its first 64 KB
+// after the ID3v2 tags; 0 when it cannot be read or none is found there.
 int firstFrameBitrate(const QString &path);
-
-// The whole file, with room reserved for the decoder's guard bytes; false when it cannot be read.
-bool readWholeFile(const QString &path, QByteArray *image);
 
 // Where the audio of an MP3 image lies between a leading ID3v2 block and the trailing tags
 // (ID3v1, APEv2, Lyrics3, in the order they stand); both are kept so that a rewrite can carry
@@ -76,7 +111,32 @@ struct Mp3Layout
     qsizetype audioEnd = 0;
 
     static Mp3Layout of(const QByteArray &image);
+    // The same read from an open file's tags only; false when a read fails.
+    static bool read(QIODevice &file, Mp3Layout *layout);
     QByteArray audio(const QByteArray &image) const { return image.mid(audioBegin, audioEnd - audioBegin); }
+};
+
+// An MP3 file opened for decoder runs: its tags are read and its frames walked once; the audio
+// is decoded from the file a block at a time. One thread at a time.
+class Mp3Source
+{
+public:
+    Mp3Source();
+    ~Mp3Source();
+    Mp3Source(const Mp3Source &) = delete;
+    Mp3Source &operator=(const Mp3Source &) = delete;
+
+    // False when the file is not a regular file, cannot be opened or its tags read.
+    bool open(const QString &path);
+    const Mp3Layout &layout() const { return m_layout; }
+    const AudioScan &scan() const { return *m_scan; }
+    // runDecoder over the audio between the tags.
+    int decode(const OutputHandler &output, DecodeStats *stats = nullptr, const DecodeOptions &options = {});
+
+private:
+    QFile m_file;
+    Mp3Layout m_layout;
+    std::unique_ptr<AudioScan> m_scan;
 };
 
 } // namespace sonavell

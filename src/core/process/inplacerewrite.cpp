@@ -3,8 +3,6 @@
 #include "core/encode/mp3encoder.h"
 #include "core/files/regularfile.h"
 #include "core/mp3/audioscan.h"
-#include "core/mp3/framesync.h"
-#include "core/mp3/trailingtags.h"
 #include "core/process/batchjob.h"
 #include "core/process/decodecontext.h"
 
@@ -17,32 +15,26 @@ namespace sonavell {
 
 namespace {
 
-constexpr qint64 kId3v2HeaderSize = 10;
+// The frames move up by the ID3v2 block's size this much at a time.
+constexpr qint64 kShiftBlock = 256 * 1024;
 
-// The tags of a file that is not read whole: the ID3v2 block at its start, the ID3v1 trailer.
-bool readLayout(const QString &path, Mp3Layout *layout)
+// Moves the bytes of the file up by gap, from the end backwards, so that every block is read
+// before anything is written over it.
+bool shiftUp(QFile &file, qint64 gap)
 {
-    QFile file(path);
-    if (path.isEmpty() || !openRegularFile(file))
-        return false;
     const qint64 size = file.size();
-    // The leading ID3v2 tags, stacked ones included, as the decoder steps over them.
-    qint64 tagSize = 0;
-    for (int i = 0; i < kMaxLeadingId3v2Tags && tagSize < size; ++i) {
-        if (!file.seek(tagSize))
+    if (!file.resize(size + gap))
+        return false;
+    QByteArray block;
+    for (qint64 end = size; end > 0;) {
+        const qint64 begin = std::max<qint64>(0, end - kShiftBlock);
+        if (!file.seek(begin))
             return false;
-        const QByteArray head = file.read(kId3v2HeaderSize);
-        const qint64 next = id3v2TagSize(reinterpret_cast<const unsigned char *>(head.constData()), head.size());
-        if (next == 0)
-            break;
-        tagSize = std::min(size, tagSize + next);
+        block = file.read(end - begin);
+        if (block.size() != end - begin || !file.seek(begin + gap) || file.write(block) != block.size())
+            return false;
+        end = begin;
     }
-    if (tagSize > 0 && (!file.seek(0) || (layout->id3v2 = file.read(tagSize)).size() != tagSize))
-        return false;
-    layout->audioBegin = tagSize;
-    layout->audioEnd = std::max(tagSize, trailingTagsBegin(file, tagSize));
-    if (layout->audioEnd < size && (!file.seek(layout->audioEnd) || (layout->trailer = file.readAll()).size() != size - layout->audioEnd))
-        return false;
     return true;
 }
 
@@ -55,13 +47,10 @@ bool attachTags(int fd, const Mp3Layout &layout)
     QFile file;
     if (!file.open(fd, QIODevice::ReadWrite, QFileDevice::DontCloseHandle))
         return false;
-    if (layout.id3v2.isEmpty())
-        return file.seek(file.size()) && file.write(layout.trailer) == layout.trailer.size() && file.flush();
-    if (!file.seek(0))
+    if (!layout.id3v2.isEmpty()
+        && (!shiftUp(file, layout.id3v2.size()) || !file.seek(0) || file.write(layout.id3v2) != layout.id3v2.size()))
         return false;
-    const QByteArray body = file.readAll();
-    const QByteArray whole = layout.id3v2 + body + layout.trailer;
-    return file.seek(0) && file.write(whole) == whole.size() && file.flush();
+    return file.seek(file.size()) && file.write(layout.trailer) == layout.trailer.size() && file.flush();
 }
 
 } // namespace
@@ -70,17 +59,14 @@ InPlaceRewrite::InPlaceRewrite(BatchJob &job, const QString &path) : m_job(job),
 
 InPlaceRewrite::~InPlaceRewrite() = default;
 
-bool InPlaceRewrite::readAudio(QByteArray *audio)
+bool InPlaceRewrite::openAudio(Mp3Source *input)
 {
-    // The whole input is in memory before the output exists.
-    if (!readWholeFile(m_path, audio)) {
+    if (!input->open(m_path)) {
         m_job.reportOpenError(m_path);
         return false;
     }
-    m_layout = Mp3Layout::of(*audio);
-    audio->truncate(m_layout.audioEnd);
-    audio->remove(0, m_layout.audioBegin);
-    if (!scanAudio(*audio).holdsAudio()) {
+    m_layout = input->layout();
+    if (!input->scan().holdsAudio()) {
         m_job.sink().showError(notAudioMessage(m_path));
         return false;
     }
@@ -108,7 +94,8 @@ QString InPlaceRewrite::notAudioMessage(const QString &path)
 
 bool InPlaceRewrite::readTags()
 {
-    if (!readLayout(m_path, &m_layout)) {
+    QFile file(m_path);
+    if (m_path.isEmpty() || !openRegularFile(file) || !Mp3Layout::read(file, &m_layout)) {
         m_job.reportOpenError(m_path);
         return false;
     }
@@ -151,13 +138,13 @@ bool InPlaceRewrite::commit()
 bool decodeInPlace(BatchJob &job, const QString &path, DecodeContext &context, const OutputHandler &handler)
 {
     InPlaceRewrite rewrite(job, path);
-    QByteArray audio;
-    if (!rewrite.readAudio(&audio))
+    Mp3Source input;
+    if (!rewrite.openAudio(&input))
         return false;
     context.setOutputPath(rewrite.outputPath());
     context.setOutputDescriptor(rewrite.outputDescriptor());
     DecodeStats stats;
-    runDecoder(std::move(audio), handler, &stats);
+    input.decode(handler, &stats);
     if (!context.finishEncoder()) {
         job.sink().showError(Mp3Encoder::errorText(context.encoderError()));
         return false;

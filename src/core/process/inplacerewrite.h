@@ -25,11 +25,12 @@ public:
     InPlaceRewrite(const InPlaceRewrite &) = delete;
     InPlaceRewrite &operator=(const InPlaceRewrite &) = delete;
 
-    // Reads the whole file into memory and gives its audio without the tags; then opens the
-    // temporary file. False when the file cannot be read, is not MP3 audio (its frames do not
-    // account for nearly all of it), is write-protected (replacing it by rename would get past
-    // that) or no temporary file can be made beside it.
-    bool readAudio(QByteArray *audio);
+    // Opens the file for decoding and takes its tags; then opens the temporary file. False
+    // when the file cannot be read, is not MP3 audio (its frames do not account for nearly all
+    // of it), is write-protected (replacing it by rename would get past that) or no temporary
+    // file can be made beside it. The original is read while the new frames are written: it
+    // is replaced only by commit().
+    bool openAudio(Mp3Source *input);
     // For a step that reads the audio itself: walks the file's frames and reports an input that
     // is not MP3 audio. Call before readTags().
     bool checkAudio();

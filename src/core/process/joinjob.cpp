@@ -39,11 +39,11 @@ void JoinJob::processFile(const QString &path)
         return;
     // framesDecoded restarts with each file, so the time reports follow each file from 0.
     DecodeContext context(this);
-    QByteArray audio;
-    if (!context.openInput(path, &audio))
+    Mp3Source input;
+    if (!context.openInput(path, &input))
         return;
     // The encoder stays open after the run: the next file goes on where this one ends.
-    runDecoder(std::move(audio), [&](const DecodedFrame &frame) { return joinFrame(context, frame); });
+    input.decode([&](const DecodedFrame &frame) { return joinFrame(context, frame); });
 }
 
 bool JoinJob::startEncoder(const DecodedFrame &frame)

@@ -28,8 +28,8 @@ void Mp3ToWavJob::processFile(const QString &path)
     context.setVolumeScale(1.0f);
     // Nothing is created or overwritten before the input has been read: an existing WAV of
     // the same name survives an input that cannot be opened.
-    QByteArray image;
-    if (!context.openInput(path, &image))
+    Mp3Source input;
+    if (!context.openInput(path, &input))
         return;
     context.setOutputPath(outputPathFor(path));
     // An input that already carries the output's name would be overwritten by its own WAV, and
@@ -45,7 +45,7 @@ void Mp3ToWavJob::processFile(const QString &path)
     std::unique_ptr<WaveFile> wave;
     QByteArray pcm;
     bool writeFailed = false;
-    runDecoder(std::move(image), [&](const DecodedFrame &frame) {
+    input.decode([&](const DecodedFrame &frame) {
         if (context.countFrame(frame) == DecodeFlow::Stop)
             return DecodeFlow::Stop;
         if (!wave) {

@@ -113,13 +113,13 @@ void SplitJob::processFile(const QString &path)
     const int partCount = std::max(1, m_partCount);
     DecodeContext context(this);
     context.setVolumeScale(m_volumeScale);
-    QByteArray audio;
-    if (!context.openInput(path, &audio))
+    Mp3Source input;
+    if (!context.openInput(path, &input))
         return;
 
     PartWriter parts(*this, context, baseName(path));
     const std::int64_t total = context.totalSeconds();
-    runDecoder(std::move(audio), [&](const DecodedFrame &frame) {
+    input.decode([&](const DecodedFrame &frame) {
         if (context.countFrame(frame) == DecodeFlow::Stop)
             return DecodeFlow::Stop;
         if (context.framesDecoded() == 1) {

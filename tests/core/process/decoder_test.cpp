@@ -174,6 +174,40 @@ TEST(RunDecoderTest, FirstFrameBitrateOfAFile)
     EXPECT_EQ(firstFrameBitrate(folder.file(QStringLiteral("empty.mp3"))), 0);
 }
 
+// A file of several input blocks, with an ID3v2 tag in front and an ID3v1 tag behind: decoding it
+// from the file a block at a time gives the PCM of the audio decoded from one buffer.
+TEST(RunDecoderTest, StreamingFromTheFileMatchesOneBuffer)
+{
+    test::TempFolder folder;
+    const QString bare = folder.file(QStringLiteral("bare.mp3"));
+    ASSERT_TRUE(test::makeToneMp3(bare, 12.0, 44100, 2, 128)); // about 190 KB: three blocks
+    QByteArray id3v2 = QByteArray::fromHex("494433030000000000") + QByteArray(1, char(100)) + QByteArray(100, 'x');
+    const QByteArray audio = test::readAll(bare);
+    const QByteArray id3v1 = QByteArray("TAG") + QByteArray(125, ' ');
+    const QString tagged = folder.file(QStringLiteral("tagged.mp3"));
+    ASSERT_TRUE(test::writeAll(tagged, id3v2 + audio + id3v1));
+
+    auto pcmOf = [](auto decode) {
+        QByteArray pcm;
+        decode([&pcm](const DecodedFrame &frame) {
+            const qsizetype at = pcm.size();
+            pcm.resize(at + qsizetype(frame.length) * frame.channels * 2);
+            convertFrame(frame, 1.0f, frame.channels, pcm.data() + at);
+            return DecodeFlow::Continue;
+        });
+        return pcm;
+    };
+    const QByteArray whole = pcmOf([&](const OutputHandler &h) { runDecoder(audio, h); });
+    Mp3Source source;
+    ASSERT_TRUE(source.open(tagged));
+    EXPECT_EQ(source.layout().audioBegin, id3v2.size());
+    EXPECT_EQ(source.layout().trailer, id3v1);
+    const QByteArray streamed = pcmOf([&](const OutputHandler &h) { source.decode(h); });
+    ASSERT_GT(whole.size(), 0);
+    EXPECT_TRUE(streamed == whole);
+    EXPECT_EQ(firstFrameBitrate(tagged), 128000);
+}
+
 struct FormatCase
 {
     int rate;
