@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 
 namespace sonavell {
@@ -75,7 +76,7 @@ public:
 private:
     const QString m_leftAs;
     const bool m_skipsAfterFailure;
-    bool m_failed = false;
+    std::atomic<bool> m_failed{false}; // set by the steps of files run at once
 };
 
 // Reads "--name value" options and plain arguments (the input files) from a command's

@@ -1,22 +1,125 @@
 #include "core/process/batchjob.h"
 
 #include "core/files/regularfile.h"
+#include "core/process/reportorder.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 namespace sonavell {
+
+namespace {
+
+// The step a thread is running: its job and the sink its reports go to.
+struct StepScope
+{
+    const BatchJob *job = nullptr;
+    ProgressSink *base = nullptr;
+    ProgressSink *current = nullptr;
+};
+
+thread_local StepScope *t_step = nullptr;
+
+class ScopedStep
+{
+public:
+    ScopedStep(const BatchJob *job, ProgressSink *sink) : m_scope{job, sink, sink}, m_previous(t_step)
+    {
+        t_step = &m_scope;
+    }
+    ~ScopedStep() { t_step = m_previous; }
+    ScopedStep(const ScopedStep &) = delete;
+    ScopedStep &operator=(const ScopedStep &) = delete;
+
+private:
+    StepScope m_scope;
+    StepScope *m_previous;
+};
+
+} // namespace
 
 BatchJob::BatchJob(QStringList files) : m_files(std::move(files)) {}
 
 BatchJob::~BatchJob() = default;
 
+void BatchJob::setSink(ProgressSink *sink)
+{
+    if (t_step && t_step->job == this) {
+        t_step->current = sink ? sink : t_step->base;
+        return;
+    }
+    m_sink = sink ? sink : &m_nullSink;
+}
+
+ProgressSink &BatchJob::sink() const
+{
+    if (t_step && t_step->job == this)
+        return *t_step->current;
+    return *m_sink;
+}
+
+int BatchJob::parallelFiles() const
+{
+    if (m_parallelFiles > 0)
+        return m_parallelFiles;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 void BatchJob::run()
 {
     const int count = static_cast<int>(m_files.size());
-    for (int i = 0; i < count; ++i) {
-        if (isCancelled())
-            break;
-        sink().fileStarted(i, count, m_files.at(i));
-        processFile(m_files.at(i));
+    runFiles(filesAreIndependent() ? std::clamp(parallelFiles(), 1, std::max(count, 1)) : 1);
+}
+
+// Every thread takes the next file until none is left or the job is cancelled; files start in
+// list order. The calling thread is one of them.
+void BatchJob::runFiles(int threads)
+{
+    const int count = static_cast<int>(m_files.size());
+    ReportOrder order(*m_sink, m_files);
+    std::mutex taking;
+    int next = 0;
+    auto work = [&] {
+        for (;;) {
+            int index = 0;
+            {
+                const std::lock_guard lock(taking);
+                if (next >= count || isCancelled())
+                    return;
+                index = next++;
+                order.started(index);
+            }
+            ReportOrder::FileSink fileSink(order, index);
+            {
+                const ScopedStep step(this, &fileSink);
+                processFile(m_files.at(index));
+            }
+            order.finished(index);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+}
+
+bool BatchJob::namesDistinctFiles(const QStringList &paths)
+{
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        const QString canonical = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+        if (seen.contains(canonical))
+            return false;
+        seen.insert(canonical);
     }
+    return true;
 }
 
 void BatchJob::reportOpenError(const QString &path) const

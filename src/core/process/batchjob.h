@@ -10,9 +10,12 @@
 
 namespace sonavell {
 
-// A file operation over a list of input paths: one processFile() step per file, run in order
-// on a worker thread. cancel() may be called from any thread; the steps test it once per
-// decoded frame or chunk, and run() before each file. A job runs once: the flag is never reset.
+// A file operation over a list of input paths: one processFile() step per file, started in
+// order on the worker thread. An operation whose steps share nothing between files runs up to
+// parallelFiles() of them at once, each on a thread of its own; its reports still reach the
+// sink in file order (see ProgressSink). cancel() may be called from any thread; the steps
+// test it once per decoded frame or chunk, and run() before each file. A job runs once: the
+// flag is never reset.
 class BatchJob
 {
 public:
@@ -24,9 +27,16 @@ public:
     const QStringList &files() const { return m_files; }
     void setFiles(const QStringList &files) { m_files = files; }
 
-    // The sink is not owned; null reports nowhere.
-    void setSink(ProgressSink *sink) { m_sink = sink ? sink : &m_nullSink; }
-    ProgressSink &sink() const { return *m_sink; }
+    // The sink is not owned; null reports nowhere. Inside a step (on the thread running it)
+    // these are the step's own sink, which leads to the job's: a step may put a sink of its
+    // own in front of it for its file, and null gives the step's back.
+    void setSink(ProgressSink *sink);
+    ProgressSink &sink() const;
+
+    // How many files run() works on at once, for operations whose files are independent;
+    // 0, the default, means one per processor core.
+    void setParallelFiles(int count) { m_parallelFiles = count; }
+    int parallelFiles() const;
 
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
@@ -39,11 +49,22 @@ public:
     // "Open File %s Error" with the path, the message every step shows for an input it cannot open.
     void reportOpenError(const QString &path) const;
 
+protected:
+    // True when processFile() of one file touches nothing another file's step uses, so that
+    // run() may work on several at once; the outputs must not depend on the order either.
+    virtual bool filesAreIndependent() const { return false; }
+    // True when no two of paths name the same file (symbolic links followed): two steps that
+    // rewrite or write one file would race.
+    static bool namesDistinctFiles(const QStringList &paths);
+
 private:
+    void runFiles(int threads);
+
     QStringList m_files;
     std::atomic<bool> m_cancelled{false};
     NullProgressSink m_nullSink;
     ProgressSink *m_sink = &m_nullSink;
+    int m_parallelFiles = 0;
 };
 
 // Runs a job's run() on its own thread and tells the job's sink when it returns.

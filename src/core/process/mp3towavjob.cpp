@@ -22,6 +22,14 @@ QString Mp3ToWavJob::outputPathFor(const QString &input) const
     return folder + QFileInfo(input).completeBaseName().toLower() + QStringLiteral(".Wav");
 }
 
+bool Mp3ToWavJob::filesAreIndependent() const
+{
+    QStringList names = files();
+    for (const QString &input : files())
+        names.append(outputPathFor(input));
+    return namesDistinctFiles(names);
+}
+
 void Mp3ToWavJob::processFile(const QString &path)
 {
     DecodeContext context(this);
@@ -34,7 +42,12 @@ void Mp3ToWavJob::processFile(const QString &path)
     context.setOutputPath(outputPathFor(path));
     // An input that already carries the output's name would be overwritten by its own WAV, and
     // two inputs of one title (Take.mp3, take.MP3) by each other's.
-    if (isSameFile(path, context.outputPath()) || m_written.contains(context.outputPath())) {
+    bool taken = false;
+    {
+        const std::lock_guard lock(m_writtenMutex);
+        taken = m_written.contains(context.outputPath());
+    }
+    if (isSameFile(path, context.outputPath()) || taken) {
         reportOpenError(context.outputPath());
         return;
     }
@@ -73,8 +86,10 @@ void Mp3ToWavJob::processFile(const QString &path)
         writeFailed = true;
     if (wave && !writeFailed && !replacement->commit())
         writeFailed = true;
-    if (wave)
+    if (wave) {
+        const std::lock_guard lock(m_writtenMutex);
         m_written.append(context.outputPath());
+    }
     if (writeFailed)
         sink().showError(outputFailureText(context.outputPath()));
 }

@@ -2,6 +2,8 @@
 
 #include "core/process/batchjob.h"
 
+#include <mutex>
+
 namespace sonavell {
 
 // Decodes each input MP3 into a 16-bit PCM WAV file in outputFolder, named after the input's
@@ -20,8 +22,13 @@ public:
     // Runs on the worker thread.
     void processFile(const QString &path) override;
 
+protected:
+    // Unless two inputs give the same WAV name: the first one's is kept then.
+    bool filesAreIndependent() const override;
+
 private:
     QString m_outputFolder;
+    std::mutex m_writtenMutex;
     QStringList m_written; // this run's outputs: a second input of the same title must not replace one
 };
 

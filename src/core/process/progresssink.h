@@ -12,8 +12,15 @@ class ProgressSink
 public:
     virtual ~ProgressSink() = default;
 
-    // File index of fileCount starts (the lower bar, "File( %d / %d )" with index + 1).
+    // File index of fileCount starts. When a job works on several files at once, the reports
+    // of each file still come in file order, as one after another would give them: the next
+    // file's fileStarted and reports follow once the one before has ended, and those it made
+    // in the meantime come first. The time reports so follow the file that started first.
     virtual void fileStarted(int index, int fileCount, const QString &path) = 0;
+    // started of fileCount files have been started (those finished included); comes as soon
+    // as a file starts, ahead of its fileStarted when an earlier file still runs. The lower
+    // bar and "File( %d / %d )" count these.
+    virtual void filesStarted(int started, int fileCount) { (void)started, (void)fileCount; }
     // The current file's length in whole seconds (the upper bar's range).
     virtual void timeRange(int seconds) = 0;
     // Time reached in the current file, once per frame or chunk.

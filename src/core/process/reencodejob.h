@@ -19,6 +19,9 @@ public:
     // Runs on the worker thread.
     void processFile(const QString &path) override;
 
+protected:
+    bool filesAreIndependent() const override { return namesDistinctFiles(files()); }
+
 private:
     int m_bitrateKbps = 32;
     float m_volumeScale = 1.0f;

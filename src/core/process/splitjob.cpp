@@ -108,6 +108,17 @@ void SplitJob::run()
     BatchJob::run();
 }
 
+bool SplitJob::filesAreIndependent() const
+{
+    // Nor may one input's parts be another input.
+    QStringList names = files();
+    for (const QString &input : files()) {
+        for (int part = 1; part <= std::max(1, m_partCount); ++part)
+            names.append(partPath(input, part));
+    }
+    return namesDistinctFiles(names);
+}
+
 void SplitJob::processFile(const QString &path)
 {
     const int partCount = std::max(1, m_partCount);

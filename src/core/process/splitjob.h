@@ -31,6 +31,10 @@ public:
     // The message for such a batch.
     static QString collisionMessage(const QString &first, const QString &second);
 
+protected:
+    // Unless an input is listed twice or one input is another's part.
+    bool filesAreIndependent() const override;
+
 private:
     float m_volumeScale = 1.0f;
     int m_partCount = 2;

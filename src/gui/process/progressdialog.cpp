@@ -27,6 +27,10 @@ public:
         m_lastTime.store(-1, std::memory_order_relaxed);
         post([this, index, fileCount, path] { m_dialog.onFileStarted(index, fileCount, path); });
     }
+    void filesStarted(int started, int fileCount) override
+    {
+        post([this, started, fileCount] { m_dialog.onFilesStarted(started, fileCount); });
+    }
     void timeRange(int seconds) override
     {
         m_lastTime.store(-1, std::memory_order_relaxed);
@@ -159,12 +163,20 @@ void ProgressDialog::reject()
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
+// The path and the time bar follow the file that started first; the count covers every file
+// started so far, also those that run beside it.
 void ProgressDialog::onFileStarted(int index, int fileCount, const QString &path)
 {
-    m_ui->countBar->setRange(0, fileCount);
-    m_ui->countBar->setValue(index + 1);
     m_ui->pathEdit->setText(path);
-    m_ui->fileLabel->setText(QStringLiteral("File( %1 / %2 )").arg(index + 1).arg(fileCount));
+    onFilesStarted(index + 1, fileCount);
+}
+
+void ProgressDialog::onFilesStarted(int started, int fileCount)
+{
+    m_filesStarted = std::max(m_filesStarted, started);
+    m_ui->countBar->setRange(0, fileCount);
+    m_ui->countBar->setValue(m_filesStarted);
+    m_ui->fileLabel->setText(QStringLiteral("File( %1 / %2 )").arg(m_filesStarted).arg(fileCount));
 }
 
 void ProgressDialog::onTimeRange(int seconds)

@@ -82,6 +82,7 @@ private:
 
     void start();
     void onFileStarted(int index, int fileCount, const QString &path);
+    void onFilesStarted(int started, int fileCount);
     void onTimeRange(int seconds);
     void onTimeReached(int seconds);
     void onError(const QString &message);
@@ -97,6 +98,7 @@ private:
     QStringList m_pendingErrors;
     QStringList m_shownErrors;
     QPointer<QMessageBox> m_errorBox;
+    int m_filesStarted = 0;
     bool m_started = false;
     bool m_jobFinished = false;
     bool m_cancelRequested = false;

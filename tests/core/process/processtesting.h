@@ -24,6 +24,7 @@ struct RecordingSink : ProgressSink
         if (onFileStarted)
             onFileStarted(index);
     }
+    void filesStarted(int started, int) override { startedCounts.push_back(started); }
     void timeRange(int seconds) override { ranges.push_back(seconds); }
     void timeReached(int seconds) override
     {
@@ -39,6 +40,7 @@ struct RecordingSink : ProgressSink
     }
 
     std::vector<int> started;
+    std::vector<int> startedCounts;
     QStringList startedPaths;
     int count = 0;
     std::vector<int> ranges;

@@ -22,7 +22,7 @@
 namespace sonavell {
 namespace {
 
-// Keeps what each step returned.
+// Keeps what each step returned; one file at a time, as the list it fills is not shared.
 class RecordingReencodeJob : public ReencodeJob
 {
 public:
@@ -30,6 +30,7 @@ public:
     {
         setBitrateKbps(kbps);
         setVolumeScale(volume);
+        setParallelFiles(1);
     }
     void processFile(const QString &path) override
     {
@@ -177,6 +178,49 @@ TEST_F(ReencodeTest, CancelDuringTheThirdOfFiveFiles)
     EXPECT_EQ(folderEntries(m_folder).size(), 5);
     EXPECT_EQ(m_sink.finishedCount, 1);
     EXPECT_TRUE(m_sink.cancelled);
+}
+
+TEST_F(ReencodeTest, FilesRunAtOnceReportInFileOrder)
+{
+    QStringList files;
+    for (const char *name : {"1.mp3", "2.mp3", "3.mp3", "4.mp3"})
+        files.append(makeTone(name, 1.0));
+    files.insert(1, m_folder.file(QStringLiteral("missing.mp3")));
+    ReencodeJob job(files);
+    job.setBitrateKbps(32);
+    job.setParallelFiles(3);
+    runJob(job);
+
+    EXPECT_EQ(m_sink.started, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(m_sink.startedCounts, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(m_sink.errors, QStringList{QStringLiteral("Open File %1 Error").arg(files[1])});
+    for (const QString &file : files.mid(2))
+        EXPECT_EQ(test::decodeMp3File(file).bitRates, std::set<int>{32}) << qPrintable(file);
+    EXPECT_EQ(folderEntries(m_folder).size(), 4);
+}
+
+TEST_F(ReencodeTest, CancelStopsEveryFileRunningAtOnce)
+{
+    QStringList files;
+    QList<QByteArray> originals;
+    for (const char *name : {"1.mp3", "2.mp3", "3.mp3"}) {
+        files.append(makeTone(name, 3.0));
+        originals.append(test::readAll(files.last()));
+    }
+    ReencodeJob job(files);
+    job.setBitrateKbps(32);
+    job.setParallelFiles(3);
+    // GIVEN a cancel once the first file, which started first, is a second in
+    m_sink.onTime = [&](int seconds) {
+        if (seconds >= 1)
+            job.cancel();
+    };
+    runJob(job);
+
+    EXPECT_TRUE(m_sink.cancelled);
+    for (int i = 0; i < files.size(); ++i)
+        EXPECT_EQ(test::readAll(files[i]), originals[i]) << i;
+    EXPECT_EQ(folderEntries(m_folder).size(), 3);
 }
 
 TEST_F(ReencodeTest, CancelBeforeTheFirstFileTouchesNothing)
