@@ -15,18 +15,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
 namespace sonavell::cli {
 namespace {
 
-// Prints on the worker thread; the main thread only waits for it.
+// Prints on the worker threads, one at a time (the job's reports come in file order, one
+// report at a time); the main thread only waits for them.
 class PrintingSink : public ProgressSink
 {
 public:
     PrintingSink(const char *command, const QString &output)
-        : m_command(command), m_output(output), m_terminal(::isatty(::fileno(stderr)) == 1)
+        : m_command(command), m_output(output), m_terminal(::isatty(::fileno(stderr)) == 1),
+          m_start(std::chrono::steady_clock::now())
     {
     }
 
@@ -42,14 +45,22 @@ public:
         std::fflush(stdout);
     }
     void timeRange(int seconds) override { m_range = seconds; }
+    // One line, rewritten in place: the file, how far into it, the time the job has taken and
+    // what is left of it at that pace (files of equal length assumed).
     void timeReached(int seconds) override
     {
         // A pipe or a log gets no progress, only the file lines.
         if (!m_terminal || seconds == m_shown)
             return;
         m_shown = seconds;
-        std::fprintf(stderr, "\r[%d/%d] %s / %s\033[K", m_index + 1, m_count,
-                     qPrintable(formatMinutesSeconds(seconds)), qPrintable(formatMinutesSeconds(m_range)));
+        const double fraction = m_range > 0 ? std::clamp(double(seconds) / m_range, 0.0, 1.0) : 0.0;
+        const double done = m_count > 0 ? (m_index + fraction) / m_count : 0.0;
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        const QString left = done > 0 ? formatMinutesSeconds(int(elapsed * (1 - done) / done + 0.5)) : QStringLiteral("-:--");
+        std::fprintf(stderr, "\r[%d/%d] %3d%% %s / %s  elapsed %s  left %s\033[K", m_index + 1, m_count,
+                     int(fraction * 100), qPrintable(formatMinutesSeconds(seconds)),
+                     qPrintable(formatMinutesSeconds(m_range)), qPrintable(formatMinutesSeconds(int(elapsed))),
+                     qPrintable(left));
         std::fflush(stderr);
     }
     void showError(const QString &message) override
@@ -92,6 +103,7 @@ private:
     const char *m_command;
     const QString m_output;
     const bool m_terminal;
+    const std::chrono::steady_clock::time_point m_start;
     QString m_current;
     int m_index = 0;
     int m_count = 0;

@@ -112,6 +112,8 @@ public:
     std::optional<qint64> bigNumber(qint64 minimum, qint64 maximum);
     std::optional<double> decimal(double minimum, double maximum);
     std::optional<QString> text();
+    // --jobs: how many files a batch works on at once.
+    std::optional<int> jobCount() { return number(1, 256); }
     // An integer that must be one of the Data Rate entries (kbit/s).
     std::optional<int> bitRate();
     // Makes the option being read fail with text.

@@ -44,7 +44,7 @@ int runJoin(const QStringList &args)
     AudioCheckedJob<JoinJob> job(reader.files(), QStringLiteral("nothing of it is in %1").arg(*output), true);
     job.setOutputPath(*output);
     // As the dialog preselects it: the first file's bit rate when it is a Data Rate entry.
-    job.setBitrateKbps(bitRate.value_or(bitRateLike(reader.files().first())));
+    job.setBitrateKbps(bitRate ? *bitRate : bitRateLike(reader.files().first()));
     // Flags override the record setup for this run only; nothing is written back.
     WaveFormat target = job.targetFormat();
     if (rate)

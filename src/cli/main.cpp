@@ -73,7 +73,7 @@ CommandRegistration::CommandRegistration(const Command &command)
 
 void printUsage(std::FILE *out)
 {
-    std::fprintf(out, "usage: sonavell-cli COMMAND ...\n       sonavell-cli COMMAND --help\n\ncommands:\n");
+    std::fprintf(out, "usage: sonavell-cli COMMAND ...\n       sonavell-cli COMMAND --help\n       sonavell-cli --version\n\ncommands:\n");
     std::vector<Command> sorted = commands();
     std::sort(sorted.begin(), sorted.end(),
               [](const Command &a, const Command &b) { return qstrcmp(a.name, b.name) < 0; });
@@ -104,6 +104,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString name = args[1];
+    if (name == QLatin1String("--version")) {
+        std::printf("sonavell-cli %s\n", SONAVELL_VERSION);
+        return 0;
+    }
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
         if (args.size() > 2) {
             if (const Command *command = findCommand(args[2])) {
@@ -116,8 +120,7 @@ int main(int argc, char **argv)
     }
     const Command *command = findCommand(name);
     if (!command) {
-        std::fprintf(stderr, "sonavell-cli: unknown command \"%s\"\n", qPrintable(name));
-        printUsage();
+        std::fprintf(stderr, "sonavell-cli: unknown command \"%s\"; try \"sonavell-cli --help\"\n", qPrintable(name));
         return 2;
     }
     const QStringList commandArgs = args.mid(2);

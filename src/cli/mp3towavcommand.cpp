@@ -15,10 +15,13 @@ namespace {
 int runMp3ToWav(const QStringList &args)
 {
     std::optional<QString> folder;
+    std::optional<int> jobs;
     OptionReader reader(args);
     const bool read = reader.read([&](const QString &option) {
         if (option == QLatin1String("--output-dir"))
             folder = reader.text();
+        else if (option == QLatin1String("--jobs"))
+            jobs = reader.jobCount();
         else
             return false;
         return true;
@@ -36,6 +39,7 @@ int runMp3ToWav(const QStringList &args)
 
     AudioCheckedJob<Mp3ToWavJob> job(reader.files(), QStringLiteral("no WAV file written"));
     job.setOutputFolder(*folder);
+    job.setParallelFiles(jobs.value_or(0));
     // Names are lower-cased, so Talk.mp3 and talk.MP3 would write one WAV, the second over the
     // first; and an input named like its own output would be overwritten by it.
     QHash<QString, QString> inputOf;
@@ -55,10 +59,11 @@ int runMp3ToWav(const QStringList &args)
 
 const CommandRegistration registration({
     "mp3towav",
-    "--output-dir DIR FILE.mp3...",
+    "--output-dir DIR [--jobs J] FILE.mp3...",
     "Decode each file into a 16-bit PCM WAV file in DIR, keeping its sample rate and channels. The WAV is "
     "named after the file in lower case with \".Wav\" (Talk.MP3 gives talk.Wav); an existing one is "
-    "overwritten. Two files that would give the same WAV name are refused.",
+    "overwritten. Two files that would give the same WAV name are refused."
+    " Up to J files are worked on at once (default: one per processor core).",
     runMp3ToWav,
 });
 

@@ -13,12 +13,15 @@ int runReencode(const QStringList &args)
 {
     std::optional<int> bitRate;
     double volume = 1.0;
+    std::optional<int> jobs;
     OptionReader reader(args);
     const bool read = reader.read([&](const QString &option) {
         if (option == QLatin1String("--bitrate"))
             bitRate = reader.bitRate();
         else if (option == QLatin1String("--volume"))
             volume = reader.decimal(0.1, 10.0).value_or(volume);
+        else if (option == QLatin1String("--jobs"))
+            jobs = reader.jobCount();
         else
             return false;
         return true;
@@ -30,17 +33,19 @@ int runReencode(const QStringList &args)
 
     AudioCheckedJob<ReencodeJob> job(reader.files(), QStringLiteral("the file is left as it was"));
     // As the dialog preselects it.
-    job.setBitrateKbps(bitRate.value_or(bitRateLike(reader.files().first())));
+    job.setBitrateKbps(bitRate ? *bitRate : bitRateLike(reader.files().first()));
     job.setVolumeScale(static_cast<float>(volume));
+    job.setParallelFiles(jobs.value_or(0));
     return runJob("reencode", job);
 }
 
 const CommandRegistration registration({
     "reencode",
-    "[--bitrate K] [--volume V] FILE.mp3...",
+    "[--bitrate K] [--volume V] [--jobs J] FILE.mp3...",
     "Decode each file and encode it again in place at K kbit/s with every sample scaled by V (0.1 to 10, "
     "default 1), keeping its sample rate, channels and tags. K defaults to the first file's bit rate when it "
-    "is a Data Rate entry, else to the settings' bit rate.\n"
+    "is a Data Rate entry, else to the settings' bit rate."
+    " Up to J files are worked on at once (default: one per processor core).\n"
     "A file is replaced only when its new version is complete: a failure or Ctrl+C leaves it as it was.",
     runReencode,
 });

@@ -37,6 +37,21 @@ TEST_F(CliTest, HelpListsEveryCommand)
         EXPECT_TRUE(out.contains(QStringLiteral("\n  %1 ").arg(QString::fromLatin1(name)))) << name;
 }
 
+TEST_F(CliTest, UnknownCommandPointsToHelpInOneLine)
+{
+    EXPECT_EQ(run({QStringLiteral("recode")}), 2);
+    EXPECT_EQ(err, QStringLiteral("sonavell-cli: unknown command \"recode\"; try \"sonavell-cli --help\"\n"));
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+}
+
+TEST_F(CliTest, VersionIsOneLineOnStdout)
+{
+    ASSERT_EQ(run({QStringLiteral("--version")}), 0);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("sonavell-cli "))) << out.toStdString();
+    EXPECT_EQ(out.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
 TEST_F(CliTest, HelpAfterDoubleDashIsAFileName)
 {
     EXPECT_EQ(run({QStringLiteral("info"), QStringLiteral("--"), QStringLiteral("--help")}), 1);

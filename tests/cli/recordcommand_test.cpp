@@ -218,7 +218,6 @@ TEST_P(RecordCommandUsage, RejectsWithUsage)
 INSTANTIATE_TEST_SUITE_P(
     RecordCommand, RecordCommandUsage,
     testing::Values(UsageCase{"NoCommand", {}},
-                    UsageCase{"UnknownCommand", {QStringLiteral("dance")}},
                     UsageCase{"NoOutput", {QStringLiteral("record")}},
                     UsageCase{"TwoOutputs", {QStringLiteral("record"), QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}},
                     UsageCase{"ThreeChannels", {QStringLiteral("record"), QStringLiteral("--channels"), QStringLiteral("3"), QStringLiteral("a.mp3")}},

@@ -100,10 +100,26 @@ TEST_F(ReencodeCommandTest, ProgressLineGoesToATerminal)
     stderrPath = terminal.slave();
     ASSERT_EQ(run({QStringLiteral("reencode"), mp3}), 0);
     const QByteArray shown = terminal.written();
-    EXPECT_TRUE(shown.contains("\r[1/1] 0:01 / 0:02\033[K")) << shown.toStdString();
+    // The file, how far into it, the time taken and the time left.
+    EXPECT_TRUE(shown.contains("\r[1/1]  50% 0:01 / 0:02  elapsed 0:0")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("  left ")) << shown.toStdString();
     // Cleared at the end, so the shell prompt starts on a clean line.
     EXPECT_TRUE(shown.endsWith("\r\033[K")) << shown.toStdString();
     EXPECT_TRUE(out.startsWith(QStringLiteral("File( 1 / 1 ) "))) << out.toStdString();
+}
+
+TEST_F(ReencodeCommandTest, JobsRunFilesAtOnceAndPrintThemInOrder)
+{
+    const QString second = file(QStringLiteral("second.mp3"));
+    ASSERT_TRUE(test::makeToneMp3(second, 2.0));
+    ASSERT_EQ(run({QStringLiteral("reencode"), QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("--bitrate"),
+                   QStringLiteral("64"), mp3, second}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(out, QStringLiteral("File( 1 / 2 ) %1\nFile( 2 / 2 ) %2\n").arg(mp3, second));
+    EXPECT_EQ(test::decodeMp3File(mp3).bitRates, (std::set<int>{64}));
+    EXPECT_EQ(test::decodeMp3File(second).bitRates, (std::set<int>{64}));
+    EXPECT_EQ(run({QStringLiteral("reencode"), QStringLiteral("--jobs"), QStringLiteral("0"), mp3}), 2);
 }
 
 TEST_F(ReencodeCommandTest, VolumeScalesTheSamples)
