@@ -1,8 +1,11 @@
 #include "core/files/filelist.h"
 
+#include "core/mp3/medialength.h"
+#include "core/mp3/medialengthcache.h"
 #include "core/mp3/mp3fileinfo.h"
 #include "core/settings/recordersettings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,7 +58,45 @@ int compareCells(int column, const QString &a, const QString &b)
 
 } // namespace
 
-FileList::FileList(QObject *parent) : QAbstractTableModel(parent), m_selection(this) {}
+FileList::FileList(QObject *parent) : QAbstractTableModel(parent), m_selection(this)
+{
+    m_walkers.setMaxThreadCount(1);
+}
+
+FileList::~FileList()
+{
+    m_walkers.clear();
+    m_walkers.waitForDone();
+}
+
+void FileList::waitForWalkedLengths()
+{
+    m_walkers.waitForDone();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+// Runs on the walker thread; the row is updated on the list's thread. The destructor waits for
+// the walk, so the list is there when the result is posted to it.
+void FileList::walkLength(const QString &path)
+{
+    m_walkers.start([this, path] {
+        const int milliseconds = queryMediaLength(path);
+        if (milliseconds != kMediaLengthFailed)
+            MediaLengthCache::store(path, milliseconds);
+        QMetaObject::invokeMethod(
+            this, [this, path, milliseconds] { showWalkedLength(path, milliseconds); }, Qt::QueuedConnection);
+    });
+}
+
+void FileList::showWalkedLength(const QString &path, int milliseconds)
+{
+    for (int row = 0; row < rowCount(); ++row) {
+        if (pathOfRow(row) != path)
+            continue;
+        m_rows[static_cast<std::size_t>(row)][TimeColumn] = formatMinutesSeconds(std::max(0, milliseconds) / 1000);
+        Q_EMIT dataChanged(index(row, TimeColumn), index(row, TimeColumn));
+    }
+}
 
 QStringList FileList::headerTexts()
 {
@@ -66,13 +107,24 @@ QStringList FileList::headerTexts()
 bool FileList::measure(const QString &path, Row &row)
 {
     Mp3FileInfo info;
-    if (!info.scanFile(path, true))
+    if (!info.scanFile(path, false))
         return false;
+    int milliseconds = 0;
+    if (const std::optional<int> known = MediaLengthCache::find(path)) {
+        milliseconds = *known;
+    } else {
+        const QuickLength quick = quickMediaLength(path);
+        milliseconds = std::max(0, quick.milliseconds);
+        if (quick.settled)
+            MediaLengthCache::store(path, milliseconds);
+        else
+            walkLength(path);
+    }
     const auto [directory, name] = splitPath(path);
     const QFileInfo file(path);
     row[NameColumn] = name;
     row[SizeColumn] = file.exists() ? QStringLiteral("%1KB").arg(file.size() / 1024) : QString();
-    row[TimeColumn] = formatMinutesSeconds(info.durationSeconds);
+    row[TimeColumn] = formatMinutesSeconds(milliseconds / 1000);
     row[DirectoryColumn] = directory;
     return true;
 }

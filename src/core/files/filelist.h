@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <array>
 #include <vector>
@@ -30,6 +31,14 @@ public:
     };
 
     explicit FileList(QObject *parent = nullptr);
+    // Waits for the lengths still being walked; their rows are not updated any more.
+    ~FileList() override;
+
+    // Rows show their length at once: from the lengths measured before (unchanged files),
+    // the Info tag, or size and bit rate for constant-rate frames. Files of frames with several
+    // bit rates are walked frame by frame on a background thread and their rows updated when
+    // that ends. This waits for those walks and shows their lengths.
+    void waitForWalkedLengths();
 
     QItemSelectionModel *selectionModel() { return &m_selection; }
 
@@ -84,7 +93,9 @@ Q_SIGNALS:
     void fileDeleted(const QString &path);
 
 private:
-    static bool measure(const QString &path, Row &row);
+    bool measure(const QString &path, Row &row);
+    void walkLength(const QString &path);
+    void showWalkedLength(const QString &path, int milliseconds);
     void insertRowAt(int position, const Row &row);
     void removeRowAt(int position);
 
@@ -92,6 +103,7 @@ private:
     QItemSelectionModel m_selection;
     int m_sortColumn = 0;
     std::uint32_t m_sortDescending = 0; // one bit per column
+    QThreadPool m_walkers; // one thread: a long list is walked file by file, behind the window
 };
 
 // Keeps a typed ".mp3" (in any case) as it is; otherwise replaces a dotted four-character

@@ -55,6 +55,52 @@ int mediaLengthMs(QIODevice &file)
     return clampToInt(std::llround(scan.seconds * 1000.0));
 }
 
+QuickLength quickMediaLength(const QString &path)
+{
+    constexpr qint64 kProbeBytes = 64 * 1024;
+    QFile file(path);
+    if (!openRegularFile(file, QIODevice::Unbuffered))
+        return {};
+    FrameReader reader(file);
+    FrameWalker walker(reader);
+    PlayingTime time;
+    MpegFrame frame;
+    bool first = true;
+    qint64 audioBegin = -1;
+    qint64 rateSum = 0;
+    qint64 probed = 0; // bytes of the frames walked
+    int frames = 0;
+    bool oneRate = true;
+    bool cut = false;
+    while (walker.next(frame)) {
+        if (first && frame.isVbrHeader) {
+            if (isTrustworthy(frame, walker.audioEnd() - frame.offset)) {
+                time.add(qint64(frame.vbr.frameCount) * frame.samples, frame.sampleRate);
+                return {clampToInt(time.milliseconds()), true};
+            }
+        } else {
+            if (audioBegin < 0)
+                audioBegin = frame.offset;
+            else if ((cut = frame.offset - audioBegin >= kProbeBytes))
+                break;
+            oneRate = oneRate && (frames == 0 || frame.bitrateKbps * frames == rateSum);
+            rateSum += frame.bitrateKbps;
+            probed = frame.offset + frame.length - audioBegin;
+            ++frames;
+            time.add(frame.samples, frame.sampleRate);
+        }
+        first = false;
+    }
+    // Every frame was read: the length is the walked one.
+    if (!cut)
+        return {clampToInt(time.milliseconds()), true};
+    const qint64 audioEnd = walker.audioEnd(); // before the trailing tags
+    // The walked frames' time, scaled by the audio's size over theirs: for one bit rate that is
+    // the size at that rate, padding included.
+    const double scale = double(audioEnd - audioBegin) / double(probed);
+    return {clampToInt(qint64(double(time.milliseconds()) * scale + 0.5)), oneRate};
+}
+
 int queryMediaLength(const QString &path)
 {
     QFile file(path);

@@ -18,4 +18,16 @@ int queryMediaLength(const QString &path);
 // The same for an open random-access device, read from its start.
 int mediaLengthMs(QIODevice &file);
 
+// A length for the lists that reads at most the first 64 KB of frames: the tag's frame count
+// as above; else, when those frames all have one bit rate, the audio's size at that rate
+// (right to a frame or so for a constant-rate stream). settled is false when the frames' bit rates
+// differ: the milliseconds are then a guess from their average, and only a walk
+// (queryMediaLength) gives the length.
+struct QuickLength
+{
+    int milliseconds = kMediaLengthFailed;
+    bool settled = true;
+};
+QuickLength quickMediaLength(const QString &path);
+
 } // namespace sonavell

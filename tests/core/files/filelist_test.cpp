@@ -1,6 +1,7 @@
 #include "core/files/filelist.h"
 
 #include "core/settings/recordersettings.h"
+#include "../mp3/mp3frames.h"
 #include "mp3files.h"
 #include "testname.h"
 #include "testsupport.h"
@@ -242,6 +243,21 @@ TEST_F(FileListTest, SavedNamedPipeIsLeftOutWithoutBlocking)
     ASSERT_EQ(restored.rowCount(), 1);
     EXPECT_EQ(restored.pathOfRow(0), m_folder.file(QStringLiteral("keep.mp3")));
     settings().setFileList({});
+}
+
+TEST_F(FileListTest, MixedRateFileShowsItsWalkedLengthAndIsNotWalkedTwice)
+{
+    const QString path = m_folder.file(QStringLiteral("vbr.mp3"));
+    const test::FrameSpec spec;
+    ASSERT_TRUE(test::writeAll(path, test::makeStream(spec, 3000, {9, 5, 14}))); // 78 s
+    ASSERT_TRUE(m_list.addFile(path));
+    QSignalSpy changed(&m_list, &QAbstractItemModel::dataChanged);
+    m_list.waitForWalkedLengths();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(m_list.row(0)[FileList::TimeColumn], QStringLiteral("1:18"));
+    // Unchanged on disk: the length measured is taken again, without a walk.
+    ASSERT_TRUE(m_list.addFile(path));
+    EXPECT_EQ(m_list.row(0)[FileList::TimeColumn], QStringLiteral("1:18"));
 }
 
 TEST_F(FileListTest, RefreshMeasuresSelectedFilesAgain)

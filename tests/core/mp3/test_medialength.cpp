@@ -158,4 +158,34 @@ TEST(MediaLengthQuery, EmptyAndTinyFilesHaveNoLength)
     }
 }
 
+// The lists' quick length reads only the head of a long stream.
+TEST(QuickMediaLength, ConstantRateIsReckonedFromTheSize)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("cbr.mp3"));
+    const FrameSpec spec;
+    ASSERT_TRUE(writeAll(path, makeStream(spec, 1500) + QByteArray("TAG") + QByteArray(125, ' ')));
+    const QuickLength quick = quickMediaLength(path);
+    EXPECT_TRUE(quick.settled);
+    EXPECT_NEAR(quick.milliseconds, expectedMilliseconds(spec, 1500), 27); // within a frame
+}
+
+TEST(QuickMediaLength, MixedRatesNeedAWalkUnlessShortOrTagged)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("vbr.mp3"));
+    const FrameSpec spec;
+    ASSERT_TRUE(writeAll(path, makeStream(spec, 1500, {9, 5})));
+    EXPECT_FALSE(quickMediaLength(path).settled);
+    ASSERT_TRUE(writeAll(path, makeStream(spec, 60, {9, 5})));
+    EXPECT_EQ(quickMediaLength(path).milliseconds, expectedMilliseconds(spec, 60));
+    EXPECT_TRUE(quickMediaLength(path).settled);
+    const QByteArray mixed = makeStream(spec, 1500, {9, 5});
+    const auto streamBytes = static_cast<std::uint32_t>(frameLengthOf(spec) + mixed.size());
+    ASSERT_TRUE(writeAll(path, makeXingFrame(spec, 1500, "Info", streamBytes) + mixed));
+    EXPECT_EQ(quickMediaLength(path).milliseconds, expectedMilliseconds(spec, 1500));
+    EXPECT_TRUE(quickMediaLength(path).settled);
+    EXPECT_EQ(quickMediaLength(folder.file(QStringLiteral("missing.mp3"))).milliseconds, kMediaLengthFailed);
+}
+
 } // namespace
