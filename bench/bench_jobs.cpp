@@ -82,7 +82,7 @@ int main()
     });
     if (!lame.isEmpty())
         measure("  lame --mp3input, same re-encoding", tenMinutes, [&] {
-            return runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("-b"),
+            return runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("--noreplaygain"), QStringLiteral("-b"),
                                   QStringLiteral("128"), at("lame.mp3"), at("lame-out.mp3")});
         });
     if (!mp3splt.isEmpty())
@@ -103,7 +103,7 @@ int main()
         measure("  lame --mp3input on each of the three", 3 * tenMinutes, [&] {
             bool ok = true;
             for (const char *name : {"join1.mp3", "join2.mp3", "join3.mp3"})
-                ok = runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("-b"),
+                ok = runTool(lame, {QStringLiteral("--quiet"), QStringLiteral("--mp3input"), QStringLiteral("--noreplaygain"), QStringLiteral("-b"),
                                     QStringLiteral("128"), at(name), at("lame-out.mp3")})
                      && ok;
             return ok;

@@ -1,8 +1,7 @@
 #pragma once
 
-// What the benchmarks share: a music-like test signal, CPU clocks and a timed step. CPU time is
-// the figure to compare, since the machine may be busy and wall time would mostly measure the
-// neighbours.
+// What the benchmarks share: a music-like test signal, CPU clocks, a timed step, and steps run
+// in child processes, ours and a peer's in turn, compared by their medians.
 
 #include "core/encode/mp3encoder.h"
 #include "core/record/captureengine.h"
@@ -12,15 +11,23 @@
 #include <QString>
 #include <QStringList>
 
+#include <QFile>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <numbers>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace sonavell::bench {
 
@@ -156,5 +163,99 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
 };
+
+struct Run
+{
+    double wall = 0;
+    double cpu = 0;
+    double peakMb = 0;
+    bool ok = false;
+};
+
+// One step run in a child process: its wall and CPU time and its peak resident memory.
+// Forks; the child does the step (ours) or runs the program (a peer) and the parent waits for it.
+inline Run inChild(const std::function<bool()> &step)
+{
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(step() ? 0 : 1);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    Run run;
+    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+              + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.peakMb = double(usage.ru_maxrss) / 1024.0;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+inline bool exec(const QString &program, const QStringList &args)
+{
+    std::vector<QByteArray> bytes{QFile::encodeName(program)};
+    for (const QString &arg : args)
+        bytes.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 1);
+    ::execv(argv[0], argv.data());
+    return false;
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+struct Rows
+{
+    std::vector<double> wall, cpu, peak;
+    bool ok = true;
+    void add(const Run &run)
+    {
+        wall.push_back(run.wall);
+        cpu.push_back(run.cpu);
+        peak.push_back(run.peakMb);
+        ok = ok && run.ok;
+    }
+    void print(const char *name) const
+    {
+        std::printf("  %-58s %7.2f s wall %7.2f s CPU %6.1f MB%s\n", name, median(wall), median(cpu), median(peak),
+                    ok ? "" : "  FAILED");
+    }
+};
+
+// Ours and the peer's take turns; prepare runs before each of them (fresh copies of inputs
+// that are rewritten in place).
+inline void compare(const char *title, int runs, const std::function<void()> &prepare, const char *oursName,
+             const std::function<bool()> &ours, const char *peerName, const std::function<bool()> &peer,
+             const char *target)
+{
+    std::printf("%s (medians of %d interleaved runs)\n", title, runs);
+    Rows a, b;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        a.add(inChild(ours));
+        if (peer) {
+            prepare();
+            b.add(inChild(peer));
+        }
+    }
+    a.print(oursName);
+    if (!peer) {
+        std::printf("  (%s not installed: no peer row)\n\n", peerName);
+        return;
+    }
+    b.print(peerName);
+    std::printf("  ratio ours/peer: wall %.3f (target %s), CPU %.3f\n\n", median(a.wall) / median(b.wall), target,
+                median(a.cpu) / median(b.cpu));
+}
 
 } // namespace sonavell::bench

@@ -2,7 +2,11 @@
 
 #include "core/process/batchjob.h"
 
+#include <cstdint>
+
 namespace sonavell {
+
+class Mp3Source;
 
 // Split: cuts each input into partCount parts of equal playing time, decoded and encoded again
 // at the bit rate of the input's first frame with every sample scaled by volumeScale. The parts
@@ -36,6 +40,9 @@ protected:
     bool filesAreIndependent() const override;
 
 private:
+    int partThreads() const;
+    void splitAtOnce(const QString &path, Mp3Source &input, std::int64_t totalSeconds, int threads);
+
     float m_volumeScale = 1.0f;
     int m_partCount = 2;
 };

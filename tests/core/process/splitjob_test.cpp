@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +189,7 @@ TEST_F(SplitJobTest, CancelClosesThePartBeingWrittenAndWritesNoLaterOne)
     const QString path = makeTone(QStringLiteral("a.mp3"), 9.0);
     SplitJob job({path});
     job.setPartCount(3);
+    job.setParallelFiles(1); // one part after another
     // GIVEN a cancel once the second part has been written for a second
     m_sink.onTime = [&](int seconds) {
         if (seconds >= 4)
@@ -217,6 +219,70 @@ TEST_F(SplitJobTest, UnreadableAndUndecodableInputsWriteNoPart)
     EXPECT_EQ(entries(m_folder.path()), (QStringList{QStringLiteral("good.mp3"), QStringLiteral("good_1.mp3"),
                                                      QStringLiteral("good_2.mp3"), QStringLiteral("text.mp3")}));
 }
+
+struct AtOnceCase
+{
+    const char *name;
+    int rate;
+    int channels;
+    int kbps;
+    double seconds;
+    int partCount;
+    bool damaged; // a frame header in the middle zeroed
+};
+
+void PrintTo(const AtOnceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SplitAtOnceTest : public SplitJobTest, public ::testing::WithParamInterface<AtOnceCase>
+{
+};
+
+// The parts encoded side by side, each decoded from a few frames before its start, are the
+// parts of the one-pass split, byte for byte.
+TEST_P(SplitAtOnceTest, PartsEqualThoseOfOnePass)
+{
+    const AtOnceCase c = GetParam();
+    const QString path = m_folder.file(QStringLiteral("in.mp3"));
+    ASSERT_TRUE(test::makeToneMp3(path, c.seconds, c.rate, c.channels, c.kbps));
+    if (c.damaged) {
+        QByteArray bytes = test::readAll(path);
+        qsizetype at = bytes.indexOf(QByteArray::fromHex("FF"), bytes.size() * 2 / 5);
+        while (at >= 0 && (static_cast<unsigned char>(bytes[at + 1]) & 0xE0) != 0xE0)
+            at = bytes.indexOf(QByteArray::fromHex("FF"), at + 1);
+        ASSERT_GE(at, 0);
+        bytes.replace(at, 4, QByteArray(4, '\0'));
+        ASSERT_TRUE(test::writeAll(path, bytes));
+    }
+    auto split = [&](int threads) {
+        SplitJob job({path});
+        job.setPartCount(c.partCount);
+        job.setVolumeScale(0.8f);
+        job.setParallelFiles(threads);
+        test::RecordingSink sink;
+        test::runOnWorker(job, sink);
+        QList<QByteArray> parts;
+        for (int part = 1; part <= c.partCount; ++part) {
+            parts.append(test::readAll(SplitJob::partPath(path, part)));
+            QFile::remove(SplitJob::partPath(path, part));
+        }
+        return parts;
+    };
+    const QList<QByteArray> onePass = split(1);
+    const QList<QByteArray> atOnce = split(3);
+    for (int part = 0; part < c.partCount; ++part) {
+        SCOPED_TRACE(part + 1);
+        EXPECT_GT(onePass[part].size(), 0);
+        EXPECT_TRUE(atOnce[part] == onePass[part]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, SplitAtOnceTest,
+                         ::testing::Values(AtOnceCase{"mono_8000_16k_damaged", 8000, 1, 16, 30.0, 3, true},
+                                           AtOnceCase{"stereo_44100_128k", 44100, 2, 128, 8.0, 4, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace sonavell
