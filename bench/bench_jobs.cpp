@@ -2,8 +2,6 @@
 // printed beside `lame --mp3input` doing the same re-encoding work (and mp3splt or ffmpeg for
 // the cuts when they are installed). Prints results only; no target is checked.
 #include "benchsupport.h"
-#include "core/mp3/framereader.h"
-#include "core/mp3/framewalker.h"
 #include "core/process/joinjob.h"
 #include "core/process/splitjob.h"
 #include "core/process/trimjob.h"
@@ -23,25 +21,6 @@ namespace {
 
 constexpr int kMinutes = 10;
 constexpr int kLongCopies = 6; // the sixty-minute file
-
-// The audio frames of the file without its Info frame, which would give the joined copies the
-// length of one.
-QByteArray framesWithoutInfo(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    qint64 skip = 0;
-    {
-        FrameReader reader(file);
-        FrameWalker walker(reader);
-        MpegFrame frame;
-        if (walker.next(frame) && frame.isVbrHeader)
-            skip = frame.offset + frame.length;
-    }
-    file.seek(skip);
-    return file.readAll();
-}
 
 } // namespace
 

@@ -8,8 +8,6 @@
 // memory are its own; ours and the peer's runs take turns, BENCH_RUNS times (default 5), and
 // the medians are compared.
 #include "benchsupport.h"
-#include "core/mp3/framereader.h"
-#include "core/mp3/framewalker.h"
 #include "core/process/joinjob.h"
 #include "core/process/mp3towavjob.h"
 #include "core/process/reencodejob.h"
@@ -27,24 +25,6 @@ using namespace sonavell;
 using namespace sonavell::bench;
 
 namespace {
-
-// The audio frames of a file without its Info frame, so that copies put end to end play as one.
-QByteArray framesWithoutInfo(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    qint64 skip = 0;
-    {
-        FrameReader reader(file);
-        FrameWalker walker(reader);
-        MpegFrame frame;
-        if (walker.next(frame) && frame.isVbrHeader)
-            skip = frame.offset + frame.length;
-    }
-    file.seek(skip);
-    return file.readAll();
-}
 
 bool writeRepeated(const QString &path, const QByteArray &frames, int copies)
 {

@@ -4,6 +4,8 @@
 // in child processes, ours and a peer's in turn, compared by their medians.
 
 #include "core/encode/mp3encoder.h"
+#include "core/mp3/framereader.h"
+#include "core/mp3/framewalker.h"
 #include "core/record/captureengine.h"
 
 #include <QByteArray>
@@ -256,6 +258,24 @@ inline void compare(const char *title, int runs, const std::function<void()> &pr
     b.print(peerName);
     std::printf("  ratio ours/peer: wall %.3f (target %s), CPU %.3f\n\n", median(a.wall) / median(b.wall), target,
                 median(a.cpu) / median(b.cpu));
+}
+
+// The audio frames of a file without its Info frame, so that copies put end to end play as one.
+inline QByteArray framesWithoutInfo(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    qint64 skip = 0;
+    {
+        FrameReader reader(file);
+        FrameWalker walker(reader);
+        MpegFrame frame;
+        if (walker.next(frame) && frame.isVbrHeader)
+            skip = frame.offset + frame.length;
+    }
+    file.seek(skip);
+    return file.readAll();
 }
 
 } // namespace sonavell::bench
