@@ -298,6 +298,7 @@ TEST(ProgressDialogTest, CancelDuringAnInPlaceRewriteLeavesTheCurrentFileAsItWas
     }
     CancelledReencodeJob job(files);
     job.setBitrateKbps(64);
+    job.setParallelFiles(1); // the files before the third are done when it is cancelled
     ProgressDialog dialog(job);
     job.requestCancel = [&dialog] {
         QMetaObject::invokeMethod(&dialog, [&dialog] { clickCancel(&dialog); }, Qt::QueuedConnection);
