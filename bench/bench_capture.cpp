@@ -2,8 +2,9 @@
 // through CaptureEngine and Mp3Encoder at 160 kbit/s, then the same input through
 // `arecord | lame -r`, and prints the CPU seconds per minute of audio side by side.
 #include "benchsupport.h"
-#include "platform/alsaaudioinput.h"
 #include "core/record/captureengine.h"
+#include "core/settings/recordersettings.h"
+#include "platform/alsaaudioinput.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -53,7 +54,8 @@ int main()
     double ours = 0;
     {
         AlsaAudioInput input(QStringLiteral("card"), config);
-        CaptureEngine engine(input);
+        const RecorderSettings defaults;
+        CaptureEngine engine(input, defaults);
         WaveFormat format;
         format.channels = 2;
         format.samplesPerSec = kRate;

@@ -4,6 +4,7 @@
 // side by side, with what either lost.
 #include "benchsupport.h"
 #include "core/record/captureengine.h"
+#include "core/settings/recordersettings.h"
 #include "platform/pulseaudioinput.h"
 #include "platform/pulsecontext.h"
 #include "pulsedaemon.h"
@@ -81,7 +82,8 @@ int main()
     std::uint64_t lostMs = 0;
     {
         PulseAudioInput input(pulse);
-        CaptureEngine engine(input);
+        const RecorderSettings defaults;
+        CaptureEngine engine(input, defaults);
         WaveFormat format;
         format.channels = 2;
         format.samplesPerSec = kRate;

@@ -1,8 +1,8 @@
+#include "core/settings/recordersettings.h"
 #include "gui/app/recorderwindow.h"
+#include "gui/skin/appicons.h"
 #include "platform/audiobackend.h"
 #include "platform/udisksremovabledrives.h"
-#include "core/settings/recordersettings.h"
-#include "gui/skin/appicons.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -3,7 +3,7 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 
 #include "core/mp3/mp3fileinfo.h"
 #include "core/process/replacementfile.h"

@@ -3,7 +3,7 @@
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
 

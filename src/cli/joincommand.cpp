@@ -46,7 +46,7 @@ int runJoin(const QStringList &args)
     // As the dialog preselects it: the first file's bit rate when it is a Data Rate entry.
     job.setBitrateKbps(bitRate ? *bitRate : bitRateLike(reader.files().first()));
     // Flags override the record setup for this run only; nothing is written back.
-    WaveFormat target = job.targetFormat();
+    WaveFormat target = settings().recordFormat();
     if (rate)
         target.samplesPerSec = static_cast<std::uint32_t>(*rate);
     if (channels)

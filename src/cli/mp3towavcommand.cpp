@@ -2,7 +2,7 @@
 
 #include "cli/clicommand.h"
 #include "cli/jobrunner.h"
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 
 #include "core/process/mp3towavjob.h"
 

@@ -4,15 +4,15 @@
 #include "cli/clicommand.h"
 
 #include "core/encode/mp3encoder.h"
-#include "platform/alsaaudioinput.h"
-#include "platform/pulseaudioinput.h"
-#include "platform/pulsecontext.h"
-#include "platform/pulsemixer.h"
 #include "core/record/captureengine.h"
 #include "core/record/recordingmarker.h"
 #include "core/record/recordingrecovery.h"
 #include "core/record/silencedetector.h"
 #include "core/settings/recordersettings.h"
+#include "platform/alsaaudioinput.h"
+#include "platform/pulseaudioinput.h"
+#include "platform/pulsecontext.h"
+#include "platform/pulsemixer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -153,7 +153,7 @@ class CliListener : public CaptureListener
 public:
     CliListener(CaptureEngine &engine, RecordState &state, const WaveFormat &format, std::uint64_t byteLimit,
                 std::uint64_t bytesBefore)
-        : m_engine(engine), m_state(state), m_detector(format), m_byteLimit(byteLimit), m_bytes(bytesBefore)
+        : m_engine(engine), m_state(state), m_detector(format, settings()), m_byteLimit(byteLimit), m_bytes(bytesBefore)
     {
     }
 
@@ -345,7 +345,7 @@ int runRecord(const QStringList &args)
     int exitCode = 0;
     for (int fileIndex = 0;; ++fileIndex) {
         const QString path = splitName(options.output, fileIndex);
-        CaptureEngine engine(input);
+        CaptureEngine engine(input, settings());
         engine.setRecordFormat(format);
         engine.setBitRate(bitRate);
         CliListener listener(engine, state, format, byteLimit, bytesSoFar);

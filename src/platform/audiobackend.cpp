@@ -1,5 +1,6 @@
 #include "platform/audiobackend.h"
 
+#include "core/settings/recordersettings.h"
 #include "platform/alsaaudioinput.h"
 #include "platform/alsaaudiooutput.h"
 #include "platform/alsamixer.h"
@@ -7,7 +8,6 @@
 #include "platform/pulseaudiooutput.h"
 #include "platform/pulsecontext.h"
 #include "platform/pulsemixer.h"
-#include "core/settings/recordersettings.h"
 
 namespace sonavell {
 

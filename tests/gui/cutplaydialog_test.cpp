@@ -1,19 +1,19 @@
 #include "gui/edit/cutplaydialog.h"
 
-#include "gui/app/recorderwindow.h"
 #include "core/files/filelist.h"
+#include "gui/app/recorderwindow.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
 
 #include "../core/play/playtesting.h"
 #include "dialogtesthelpers.h"
-#include "gui/edit/mmwaveeditxctrl.h"
-#include "gui/edit/saveselectiondialog.h"
 #include "core/mp3/mp3fileinfo.h"
 #include "core/play/peakfile.h"
 #include "core/play/waveoutplayer.h"
 #include "core/process/wavefile.h"
 #include "core/settings/recordersettings.h"
+#include "gui/edit/mmwaveeditxctrl.h"
+#include "gui/edit/saveselectiondialog.h"
 #include "testsupport.h"
 
 #include <QAction>

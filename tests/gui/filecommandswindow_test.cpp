@@ -3,10 +3,10 @@
 #include "../core/files/tinymp3.h"
 #include "dialogtesthelpers.h"
 #include "core/files/filelist.h"
+#include "core/settings/recordersettings.h"
 #include "gui/files/renamedialog.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakemixer.h"
-#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -4,9 +4,9 @@
 #include "core/files/filelist.h"
 #include "core/mp3/id3v1tag.h"
 #include "mp3files.h"
+#include "core/settings/recordersettings.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
-#include "core/settings/recordersettings.h"
 #include "testname.h"
 #include "testsupport.h"
 

@@ -3,11 +3,11 @@
 #include "dialogtesthelpers.h"
 #include "core/files/filelist.h"
 #include "mp3files.h"
+#include "core/settings/recordersettings.h"
+#include "gui/play/playerpanel.h"
 #include "platform/fakeaudioinput.h"
 #include "platform/fakeaudiooutput.h"
 #include "platform/fakemixer.h"
-#include "gui/play/playerpanel.h"
-#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 
 #include <QFrame>

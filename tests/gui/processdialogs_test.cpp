@@ -1,10 +1,10 @@
 #include "dialogtesthelpers.h"
+#include "core/settings/recordersettings.h"
 #include "gui/process/bitratevolumedialog.h"
 #include "gui/process/joindialog.h"
 #include "gui/process/splitdialog.h"
 #include "gui/process/trimdialog.h"
 #include "gui/process/wavtomp3dialog.h"
-#include "core/settings/recordersettings.h"
 #include "testsupport.h"
 #include "gui/ui/editctrl.h"
 

@@ -2,12 +2,12 @@
 
 #include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
-#include "gui/files/filelistview.h"
-#include "platform/fakeaudioinput.h"
-#include "platform/fakemixer.h"
-#include "gui/record/recordsourcegroup.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
+#include "gui/files/filelistview.h"
+#include "gui/record/recordsourcegroup.h"
+#include "platform/fakeaudioinput.h"
+#include "platform/fakemixer.h"
 #include "testsupport.h"
 
 #include <QAction>

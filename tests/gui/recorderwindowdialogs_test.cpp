@@ -1,15 +1,15 @@
 #include "gui/app/recorderwindow.h"
 
 #include "dialogtesthelpers.h"
-#include "platform/fakeaudioinput.h"
-#include "platform/fakemixer.h"
 #include "core/record/recordmixer.h"
+#include "core/settings/recordersettings.h"
+#include "core/settings/silencetest.h"
 #include "gui/record/recordsetupdialog.h"
 #include "gui/record/recordsourcegroup.h"
 #include "gui/record/silencedetectordialog.h"
 #include "gui/record/timedrecordingdialog.h"
-#include "core/settings/recordersettings.h"
-#include "core/settings/silencetest.h"
+#include "platform/fakeaudioinput.h"
+#include "platform/fakemixer.h"
 #include "testsupport.h"
 
 #include <QAction>

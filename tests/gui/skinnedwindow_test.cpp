@@ -2,15 +2,15 @@
 // skins given to its controls, and pictures of it at normal and double density.
 #include "gui/app/recorderwindow.h"
 
-#include "platform/fakeaudioinput.h"
-#include "platform/fakemixer.h"
-#include "gui/record/recordsourcegroup.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
+#include "gui/record/recordsourcegroup.h"
 #include "gui/skin/menubar.h"
 #include "gui/skin/skinbutton.h"
 #include "gui/skin/skinslider.h"
 #include "gui/skin/timedisplay.h"
+#include "platform/fakeaudioinput.h"
+#include "platform/fakemixer.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -279,14 +279,14 @@ TEST_F(WindowActsTest, ARecordingThatSkipsSilenceSaysItIsWaitingAndShowsTheThres
     auto *strip = m_window->findChild<WaveformStrip *>();
     const QImage picture = strip->grab().toImage();
     const int middle = 0x7FFF / std::max(1, 65535 / strip->height());
-    const int offset = WaveformStrip::thresholdOffset(silenceThreshold(), strip->height());
+    const int offset = WaveformStrip::thresholdOffset(silenceThreshold(settings().sensitivity()), strip->height());
     int amber = 0;
     for (int x = 0; x < picture.width(); ++x)
         amber += picture.pixelColor(x, middle - offset) == QColor(255, 176, 0) ? 1 : 0;
     EXPECT_GT(amber, picture.width() / 3) << "a dashed threshold line above the middle";
     // The meter: its threshold mark, and the quiet input's grey bar below it.
     const int meterX = picture.width() - WaveformStrip::MeterWidth / 2;
-    const int mark = WaveformStrip::meterY(silenceThreshold(), strip->height());
+    const int mark = WaveformStrip::meterY(silenceThreshold(settings().sensitivity()), strip->height());
     EXPECT_EQ(picture.pixelColor(meterX, mark), QColor(255, 176, 0));
     EXPECT_EQ(picture.pixelColor(meterX, strip->height() - 2), QColor(110, 110, 110));
     EXPECT_NE(picture.pixelColor(meterX, mark + 3), QColor(110, 110, 110)) << "the bar stays below the mark";

@@ -1,5 +1,5 @@
-#include "platform/alsamixer.h"
 #include "core/record/recordmixer.h"
+#include "platform/alsamixer.h"
 
 #include <gtest/gtest.h>
 

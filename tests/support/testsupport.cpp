@@ -26,6 +26,12 @@ TestDataFolder testDataFolder;
 
 } // namespace
 
+const RecorderSettings &defaultSettings()
+{
+    static const RecorderSettings defaults;
+    return defaults;
+}
+
 TempFolder::TempFolder()
 {
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/sonavell-test-XXXXXX"));

@@ -12,7 +12,14 @@ inline void PrintTo(const QString &text, std::ostream *os)
     *os << '"' << text.toStdString() << '"';
 }
 
+namespace sonavell {
+class RecorderSettings;
+}
+
 namespace sonavell::test {
+
+// Settings at their defaults, for the engines a test builds without setting anything.
+const RecorderSettings &defaultSettings();
 
 // A fresh folder for one test, removed with the object.
 class TempFolder

@@ -1,7 +1,7 @@
 #include "core/encode/mp3encoder.h"
 
+#include "core/encode/bufferhandoff.h"
 #include "core/encode/encoderlibrary.h"
-#include "core/record/bufferhandoff.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
 
@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <mutex>
 
 #include <unistd.h>
@@ -29,9 +31,29 @@ QString &libraryNameSetting()
     return name;
 }
 
+// A library once loaded stays loaded for the life of the process: jobs start and finish
+// encoders on several threads at once, and loading and unloading it for every output file
+// would only repeat the same work (and race in the loader). A failed load is tried again.
+std::shared_ptr<EncoderLibrary> loadedLibrary(const QString &name)
+{
+    static std::mutex mutex;
+    static std::map<QString, std::shared_ptr<EncoderLibrary>> loaded;
+    std::lock_guard lock(mutex);
+    std::shared_ptr<EncoderLibrary> &library = loaded[name];
+    if (!library) {
+        auto candidate = std::make_shared<EncoderLibrary>();
+        if (!candidate->load(name))
+            return nullptr;
+        library = std::move(candidate);
+    }
+    return library;
+}
+
 } // namespace
 
-Mp3Encoder::Mp3Encoder() : m_path(defaultSaveDirectory() + QStringLiteral("Record.mp3")), m_bitRate(settings().bitRate())
+Mp3Encoder::Mp3Encoder()
+    : m_path(defaultSaveDirectory() + QStringLiteral("Record.mp3")),
+      m_bitRate(RecorderSettings::kBitRates[RecorderSettings::kDefaultBitRateIndex])
 {
 }
 
@@ -102,9 +124,8 @@ bool Mp3Encoder::start(std::uint32_t chunkBytes)
         return false;
     m_error.store(Error::None);
     if (!m_library)
-        m_library = std::make_unique<EncoderLibrary>();
-    if (!m_library->load(libraryName())) {
-        m_library.reset();
+        m_library = loadedLibrary(libraryName());
+    if (!m_library) {
         fail(Error::LibraryMissing);
         return false;
     }
@@ -289,10 +310,9 @@ void Mp3Encoder::encodeLoop()
         if (m_bytesPerChunk != 0) {
             if (!m_paused.load(std::memory_order_relaxed)) {
                 const std::uint8_t *chunk = m_buffers[m_index];
-                const RecorderSettings &current = settings();
-                const bool skipAtStart = !m_started.load(std::memory_order_relaxed) && current.silenceEnabled()
-                                         && current.skipSilence();
-                if (!skipAtStart || !isSilent(bufferLevel(chunk, m_bytesPerChunk))) {
+                const bool skipAtStart = m_silence && !m_started.load(std::memory_order_relaxed)
+                                         && m_silence->silenceEnabled() && m_silence->skipSilence();
+                if (!skipAtStart || !isSilent(bufferLevel(chunk, m_bytesPerChunk), m_silence->sensitivity())) {
                     m_started.store(true, std::memory_order_relaxed);
                     encodeChunk(chunk);
                 }

@@ -19,6 +19,7 @@ namespace sonavell {
 
 class BufferHandOff;
 class EncoderLibrary;
+class RecorderSettings;
 struct EncoderStream;
 
 // Turns 16-bit PCM chunks into an MP3 file. File operations drive it one chunk at a time;
@@ -36,7 +37,7 @@ public:
         FinishFailed,
     };
 
-    // Takes the bit rate from the settings store's bit-rate table.
+    // Starts with the bit-rate table's default entry until setBitRate.
     Mp3Encoder();
     ~Mp3Encoder();
     Mp3Encoder(const Mp3Encoder &) = delete;
@@ -53,6 +54,9 @@ public:
     // The capture engine's table of bufferCount() buffers, each bytesPerChunk() long; not owned.
     void setBuffers(std::uint8_t *const *table) { m_buffers = table; }
     void setPaused(bool paused) { m_paused.store(paused, std::memory_order_relaxed); }
+    // The encode thread leaves out the silent chunks before the first sound when these settings
+    // say so, read live at every chunk; not owned. Null (the default): every chunk is encoded.
+    void setSilenceSettings(const RecorderSettings *settings) { m_silence = settings; }
 
     const QString &path() const { return m_path; }
     const WaveFormat &format() const { return m_format; }
@@ -108,11 +112,12 @@ private:
     int m_descriptor = -1;
     WaveFormat m_format;
     BufferHandOff *m_handOff = nullptr;
+    const RecorderSettings *m_silence = nullptr;
     std::atomic<bool> m_paused{false};
     int m_bitRate = 0;
     std::atomic<bool> m_stopSignal{false};
     std::thread m_thread;
-    std::unique_ptr<EncoderLibrary> m_library;
+    std::shared_ptr<EncoderLibrary> m_library; // shared by every encoder of the process
     EncoderStream *m_stream = nullptr; // closed through the library, which frees it
     std::uint32_t m_bytesPerChunk = 0;
     int m_givenBitRate = 0;

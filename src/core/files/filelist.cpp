@@ -3,7 +3,6 @@
 #include "core/mp3/medialength.h"
 #include "core/mp3/medialengthcache.h"
 #include "core/mp3/mp3fileinfo.h"
-#include "core/settings/recordersettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -383,17 +382,17 @@ void FileList::moveDraggedRows(int dragRow, int dropRow)
     }
 }
 
-void FileList::restoreSaved()
+void FileList::restore(const QStringList &saved)
 {
-    for (const QString &path : settings().fileList())
+    for (const QString &path : saved)
         addFile(path);
 }
 
-void FileList::saveAll() const
+QStringList FileList::allPaths() const
 {
     QStringList paths;
     collectAll(paths);
-    settings().setFileList(paths);
+    return paths;
 }
 
 int FileList::rowCount(const QModelIndex &parent) const

@@ -68,8 +68,9 @@ public:
     void sortByColumn(int column);
     // Moves the dragged row (or every selected row, when several are) to dropRow; -1 means the end.
     void moveDraggedRows(int dragRow, int dropRow);
-    void restoreSaved();
-    void saveAll() const;
+    // Adds the files of a saved list that still exist, in order.
+    void restore(const QStringList &saved);
+    QStringList allPaths() const;
 
     QString pathOfRow(int row) const;
     const Row &row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }

@@ -1,6 +1,6 @@
 #include "core/files/playerorder.h"
 
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 
 #include <QDir>
 #include <QFile>

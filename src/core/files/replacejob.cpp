@@ -1,7 +1,7 @@
 #include "core/files/replacejob.h"
 
 #include "core/files/filelist.h"
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 
 #include <QMetaObject>
 

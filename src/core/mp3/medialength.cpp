@@ -1,6 +1,6 @@
 #include "core/mp3/medialength.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/mp3/audioscan.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framewalker.h"

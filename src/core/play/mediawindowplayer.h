@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/audio/audiooutput.h"
 #include "core/play/mp3frametable.h"
 #include "core/play/mp3streamdecoder.h"
 #include "core/play/playbackbuffers.h"
-#include "core/audio/audiooutput.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "core/play/mp3frametable.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/mp3/framereader.h"
 #include "core/mp3/framewalker.h"
 #include "core/mp3/mpegheader.h"

@@ -1,6 +1,6 @@
 #include "core/play/mp3streamdecoder.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/process/decoder.h"
 
 #include <mad.h>

@@ -1,6 +1,6 @@
 #include "core/play/peakfile.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "core/play/wavedocument.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/play/peakfile.h"
 
 #include <QDateTime>

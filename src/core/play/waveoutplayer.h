@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/play/playbackbuffers.h"
 #include "core/audio/audiooutput.h"
+#include "core/play/playbackbuffers.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "core/process/batchjob.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/process/reportorder.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "core/process/decodecontext.h"
 
-#include "core/process/batchjob.h"
 #include "core/mp3/audioscan.h"
 #include "core/mp3/medialength.h"
+#include "core/process/batchjob.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "core/process/inplacerewrite.h"
 
 #include "core/encode/mp3encoder.h"
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 #include "core/mp3/audioscan.h"
 #include "core/process/batchjob.h"
 #include "core/process/decodecontext.h"

@@ -5,16 +5,15 @@
 #include "core/process/decodecontext.h"
 #include "core/process/joinconverter.h"
 #include "core/process/replacementfile.h"
-#include "core/settings/recordersettings.h"
 
 #include <algorithm>
 #include <array>
 
 namespace sonavell {
 
-JoinJob::JoinJob(QStringList files) : BatchJob(std::move(files))
+JoinJob::JoinJob(QStringList files, const WaveFormat &target) : BatchJob(std::move(files))
 {
-    setTargetFormat(settings().recordFormat());
+    setTargetFormat(target);
 }
 
 JoinJob::~JoinJob() = default;

@@ -22,8 +22,8 @@ class ReplacementFile;
 class JoinJob : public BatchJob
 {
 public:
-    // Takes the target format from the settings; must be built where they may be read.
-    explicit JoinJob(QStringList files = {});
+    // The target is the record format (see setTargetFormat).
+    explicit JoinJob(QStringList files = {}, const WaveFormat &target = {});
     ~JoinJob() override;
 
     void setBitrateKbps(int kbps) { m_bitrateKbps = kbps; }

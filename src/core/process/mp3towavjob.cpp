@@ -1,6 +1,6 @@
 #include "core/process/mp3towavjob.h"
 
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 #include "core/mp3/medialength.h"
 #include "core/process/decodecontext.h"
 #include "core/process/outputfailure.h"

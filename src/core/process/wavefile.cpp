@@ -1,6 +1,6 @@
 #include "core/process/wavefile.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 
 #include <QBuffer>
 #include <QFile>

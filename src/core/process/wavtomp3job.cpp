@@ -1,7 +1,7 @@
 #include "core/process/wavtomp3job.h"
 
 #include "core/encode/mp3encoder.h"
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 #include "core/process/outputfailure.h"
 #include "core/process/replacementfile.h"
 #include "core/process/wavefile.h"

@@ -23,7 +23,10 @@ bool redrawDue()
 
 } // namespace
 
-CaptureEngine::CaptureEngine(AudioInput &input) : m_input(input) {}
+CaptureEngine::CaptureEngine(AudioInput &input, const RecorderSettings &settings)
+    : m_input(input), m_settings(settings)
+{
+}
 
 CaptureEngine::~CaptureEngine()
 {
@@ -79,7 +82,7 @@ bool CaptureEngine::open(const QString &path)
     }
     m_handOff.create(m_bufferCount);
 
-    m_format = (m_formatOverride ? *m_formatOverride : settings().recordFormat()).normalizedPcm();
+    m_format = (m_formatOverride ? *m_formatOverride : m_settings.recordFormat()).normalizedPcm();
     if (m_format.formatTag != 1 || m_format.channels < 1 || m_format.channels > 2 || m_format.samplesPerSec == 0
         || (m_format.bitsPerSample != 16 && m_format.bitsPerSample != 8))
         return fail(Failure::UnsupportedFormat);
@@ -92,8 +95,8 @@ bool CaptureEngine::open(const QString &path)
     m_encoder = std::make_unique<Mp3Encoder>();
     m_encoder->setFormat(m_format);
     m_encoder->setPath(path);
-    if (m_bitRateOverride > 0)
-        m_encoder->setBitRate(m_bitRateOverride);
+    m_encoder->setBitRate(m_bitRateOverride > 0 ? m_bitRateOverride : m_settings.bitRate());
+    m_encoder->setSilenceSettings(&m_settings);
     m_encoder->setSyncInterval(m_syncInterval);
     if (!m_encoder->start(0)) {
         const QString detail = Mp3Encoder::errorText(m_encoder->error());

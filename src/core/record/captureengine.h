@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/audio/audioinput.h"
-#include "core/record/bufferhandoff.h"
+#include "core/encode/bufferhandoff.h"
 #include "core/settings/waveformat.h"
 
 #include <QString>
@@ -17,6 +17,7 @@
 namespace sonavell {
 
 class Mp3Encoder;
+class RecorderSettings;
 
 // Receives every captured buffer that is not paused. Runs on the capture callback thread,
 // after the encoder has finished with the buffer and never after the engine's stop() returned.
@@ -59,12 +60,14 @@ public:
     static constexpr int kInitialBufferSize = 16384;
     static constexpr int kHistorySize = 11520;
 
-    explicit CaptureEngine(AudioInput &input);
+    // The record format and bit rate are taken from the settings at open; the silence fields
+    // are read live while recording. The settings are not owned and outlive the engine.
+    CaptureEngine(AudioInput &input, const RecorderSettings &settings);
     ~CaptureEngine() override;
     CaptureEngine(const CaptureEngine &) = delete;
     CaptureEngine &operator=(const CaptureEngine &) = delete;
 
-    // Replace the settings store's record format and bit rate for this engine only (before open).
+    // Replace the settings' record format and bit rate for this engine only (before open).
     void setRecordFormat(const WaveFormat &format) { m_formatOverride = format; }
     void setBitRate(int kbps) { m_bitRateOverride = kbps; }
     // How often the encoder's file is flushed to the disk while recording (before open).
@@ -111,6 +114,7 @@ private:
     void release();
 
     AudioInput &m_input;
+    const RecorderSettings &m_settings;
     std::optional<WaveFormat> m_formatOverride;
     int m_bitRateOverride = 0;
     std::chrono::milliseconds m_syncInterval{5000};

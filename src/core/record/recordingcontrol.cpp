@@ -36,8 +36,9 @@ QString unusedNamePart(const QString &folder, const QString &prefix)
 
 } // namespace
 
-RecordingControl::RecordingControl(AudioInput &input, RecordingView &view, QObject *parent)
-    : QObject(parent), m_input(input), m_view(view), m_format(settings().recordFormat()),
+RecordingControl::RecordingControl(AudioInput &input, RecordingView &view, const RecorderSettings &settings,
+                                   QObject *parent)
+    : QObject(parent), m_input(input), m_view(view), m_settings(settings), m_format(settings.recordFormat()),
       m_clock([] { return QDateTime::currentDateTime(); })
 {
     connect(this, &RecordingControl::stopRequested, this, &RecordingControl::stop, Qt::QueuedConnection);
@@ -131,7 +132,7 @@ void RecordingControl::start(NameChoice choice)
     };
     // The save directory is always a folder: a trailing '/' is added. A missing one is not made,
     // since it may be a drive that is not mounted.
-    QString folder = settings().saveDirectory();
+    QString folder = m_settings.saveDirectory();
     if (folder.trimmed().isEmpty()) {
         refuse(QStringLiteral("No save folder is set. Choose one in Record Setup."));
         return;
@@ -151,7 +152,7 @@ void RecordingControl::start(NameChoice choice)
     m_recordPath = stamp;
     for (int n = 1; n <= 999 && (QFileInfo::exists(m_recordPath) || QFileInfo(m_recordPath).isSymLink()); ++n)
         m_recordPath = stamp + QString::asprintf("%03d", n);
-    m_format = settings().recordFormat();
+    m_format = m_settings.recordFormat();
     const QString base = m_recordPath.mid(m_recordPath.lastIndexOf(QLatin1Char('/')) + 1);
     const QString box = m_view.recordFileText();
     // With an empty box the take is named after its time stamp; another take of this minute may
@@ -160,8 +161,8 @@ void RecordingControl::start(NameChoice choice)
 
     auto marker = std::make_unique<RecordingMarker>();
     marker->write(m_markerFolder.isEmpty() ? dataFolder() : m_markerFolder, m_recordPath, plannedTarget);
-    auto engine = std::make_unique<CaptureEngine>(m_input);
-    auto listener = std::make_unique<RecordingListener>(*this, m_format, *engine);
+    auto engine = std::make_unique<CaptureEngine>(m_input, m_settings);
+    auto listener = std::make_unique<RecordingListener>(*this, m_format, *engine, m_settings);
     engine->setListener(listener.get());
     if (!engine->open(m_recordPath) || !engine->start()) {
         // Never show a recording that is not happening: say why and stay idle.
@@ -247,7 +248,7 @@ void RecordingControl::stop()
 
     // A take in which not one frame of sound was written (the detector left out a silent start
     // that never ended) is no recording.
-    if (settings().silenceEnabled() && renamed && (nothingEncoded || scanMp3Frames(target).audioFrames == 0)) {
+    if (m_settings.silenceEnabled() && renamed && (nothingEncoded || scanMp3Frames(target).audioFrames == 0)) {
         QFile::remove(target);
         m_view.showNotice(QStringLiteral("Nothing was heard during the recording, so no file was kept."));
     } else {

@@ -13,6 +13,7 @@
 namespace sonavell {
 
 class AudioInput;
+class RecorderSettings;
 class RecordingListener;
 class RecordingMarker;
 
@@ -49,8 +50,10 @@ class RecordingControl : public QObject
     Q_OBJECT
 
 public:
-    // The input device and the view are not owned and must outlive the control.
-    RecordingControl(AudioInput &input, RecordingView &view, QObject *parent = nullptr);
+    // The input device, the view and the settings are not owned and must outlive the control.
+    // Each recording takes the format and save folder the settings hold at its start.
+    RecordingControl(AudioInput &input, RecordingView &view, const RecorderSettings &settings,
+                     QObject *parent = nullptr);
     ~RecordingControl() override;
 
     // The Record button or command: numbering starts again, then Start. A Record File name
@@ -116,6 +119,7 @@ private:
 
     AudioInput &m_input;
     RecordingView &m_view;
+    const RecorderSettings &m_settings;
     std::unique_ptr<CaptureEngine> m_engine;
     std::unique_ptr<RecordingListener> m_listener;
     WaveFormat m_format;

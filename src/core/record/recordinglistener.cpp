@@ -5,8 +5,9 @@
 
 namespace sonavell {
 
-RecordingListener::RecordingListener(RecordingControl &control, const WaveFormat &format, CaptureEngine &engine)
-    : m_control(control), m_engine(engine), m_detector(format)
+RecordingListener::RecordingListener(RecordingControl &control, const WaveFormat &format, CaptureEngine &engine,
+                                     const RecorderSettings &settings)
+    : m_control(control), m_engine(engine), m_detector(format, settings)
 {
 }
 

@@ -9,6 +9,7 @@
 
 namespace sonavell {
 
+class RecorderSettings;
 class RecordingControl;
 
 // The per-buffer silence bookkeeping of one recording: after a silent stretch longer than the
@@ -17,8 +18,9 @@ class RecordingControl;
 class RecordingListener : public CaptureListener
 {
 public:
-    // The engine is the one this listener is attached to; it outlives every callback.
-    RecordingListener(RecordingControl &control, const WaveFormat &format, CaptureEngine &engine);
+    // The engine is the one this listener is attached to; it and the settings outlive every callback.
+    RecordingListener(RecordingControl &control, const WaveFormat &format, CaptureEngine &engine,
+                      const RecorderSettings &settings);
 
     void onBuffer(const std::int16_t *samples, std::uint32_t byteCount, bool redraw) override;
     void onDeviceLost() override;

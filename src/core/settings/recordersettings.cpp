@@ -1,6 +1,6 @@
 #include "core/settings/recordersettings.h"
 
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,5 @@
 #include "core/settings/silencetest.h"
 
-#include "core/settings/recordersettings.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +43,7 @@ std::int32_t bufferLevel(const void *samples, std::uint32_t byteCount)
     return static_cast<std::int32_t>(sum / count);
 }
 
-std::int32_t silenceThreshold()
+std::int32_t silenceThreshold(int sensitivity)
 {
     // The record level nudges the threshold up by at most 2.4 (slider at the top); sensitivity
     // moves it between 330 and 370. Taking the level as a share of the mixer's range keeps a
@@ -55,15 +53,15 @@ std::int32_t silenceThreshold()
     const double offset = (level - 10.0) * static_cast<double>(0.023655094f);
     const float low = static_cast<float>(offset + 330.0);
     const float high = static_cast<float>(offset + 370.0);
-    double fraction = (settings().sensitivity() - 1) * 0.001;
+    double fraction = (sensitivity - 1) * 0.001;
     if (fraction > 1.0)
         fraction = 1.0;
     return static_cast<std::int32_t>(low + fraction * (high - low));
 }
 
-bool isSilent(std::int32_t level)
+bool isSilent(std::int32_t level, int sensitivity)
 {
-    return level < silenceThreshold();
+    return level < silenceThreshold(sensitivity);
 }
 
 std::int32_t silentSeconds(const WaveFormat &format, std::uint32_t bytes)

@@ -23,12 +23,12 @@ double recordLevelPercent();
 // Mean absolute sample value of a buffer of signed 16-bit samples (channels not told apart).
 std::int32_t bufferLevel(const void *samples, std::uint32_t byteCount);
 
-// The current threshold, from the record level's place in its range and the settings'
-// sensitivity at every call: about 330..372 on any mixer.
-std::int32_t silenceThreshold();
+// The current threshold, from the record level's place in its range and the sensitivity
+// (the settings' 1..1000): about 330..372 on any mixer.
+std::int32_t silenceThreshold(int sensitivity);
 
 // A level strictly below the threshold is silent; a level equal to it is sound.
-bool isSilent(std::int32_t level);
+bool isSilent(std::int32_t level, int sensitivity);
 
 // Whole seconds that byte count plays for in the given format.
 std::int32_t silentSeconds(const WaveFormat &format, std::uint32_t bytes);

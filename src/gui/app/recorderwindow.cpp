@@ -1,21 +1,21 @@
 #include "gui/app/recorderwindow.h"
 
+#include "core/encode/mp3encoder.h"
+#include "core/files/filelist.h"
+#include "core/files/removabledrives.h"
+#include "core/record/captureengine.h"
+#include "core/record/recordingrecovery.h"
+#include "core/record/recordsourcepanel.h"
+#include "core/record/timedrecording.h"
+#include "core/settings/recordersettings.h"
 #include "gui/app/aboutlinks.h"
 #include "gui/edit/cutplaycommand.h"
 #include "gui/files/filecommands.h"
-#include "core/files/filelist.h"
-#include "core/files/removabledrives.h"
 #include "gui/play/playerpanel.h"
 #include "gui/process/processcommands.h"
-#include "core/record/captureengine.h"
-#include "core/record/recordingrecovery.h"
-#include "core/encode/mp3encoder.h"
 #include "gui/record/recordsetupdialog.h"
-#include "core/record/recordsourcepanel.h"
 #include "gui/record/silencedetectordialog.h"
-#include "core/record/timedrecording.h"
 #include "gui/record/timedrecordingdialog.h"
-#include "core/settings/recordersettings.h"
 #include "gui/skin/appicons.h"
 #include "gui/skin/dialogskin.h"
 #include "gui/skin/recorderskin.h"
@@ -92,14 +92,14 @@ RecorderWindow::RecorderWindow(AudioInput &input, AudioOutput *output, Mixer &mi
             showMinimized();
     });
     m_sources->create();
-    m_recording = std::make_unique<RecordingControl>(input, static_cast<RecordingView &>(*this));
+    m_recording = std::make_unique<RecordingControl>(input, static_cast<RecordingView &>(*this), settings());
 
     setWindowTitle(QStringLiteral("Sonavell "));
     setWindowIcon(applicationIcon());
     m_trayBase = trayIconImage();
 
     m_ui->fileList->setFileList(m_fileList.get());
-    m_fileList->restoreSaved();
+    m_fileList->restore(settings().fileList());
     connect(m_fileList.get(), &FileList::fileError, this, [this](const QString &path, const QString &description) {
         showError(QStringLiteral("%1\n%2").arg(path, description));
     });
@@ -739,7 +739,7 @@ void RecorderWindow::shutdown()
         return;
     m_shutDown = true;
     m_recording->stop();
-    m_fileList->saveAll();
+    settings().setFileList(m_fileList->allPaths());
     if (m_timerId)
         killTimer(m_timerId);
     m_timerId = 0;

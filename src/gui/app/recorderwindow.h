@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/app/commands.h"
 #include "core/record/recordingcontrol.h"
+#include "gui/app/commands.h"
 #include "gui/skin/timedisplay.h"
 
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #include "gui/edit/cutplaycommand.h"
 
-#include "gui/edit/cutplaydialog.h"
 #include "core/audio/audiooutput.h"
+#include "gui/edit/cutplaydialog.h"
 
 namespace sonavell {
 

@@ -1,18 +1,18 @@
 #include "gui/edit/cutplaydialog.h"
 
-#include "gui/edit/cutplayicons.h"
-#include "gui/edit/mmwaveeditxctrl.h"
-#include "gui/edit/saveselectiondialog.h"
 #include "core/mp3/mp3fileinfo.h"
 #include "core/play/peakfile.h"
 #include "core/play/waveoutplayer.h"
 #include "core/process/mp3towavjob.h"
-#include "gui/process/progressdialog.h"
 #include "core/process/outputfailure.h"
 #include "core/process/replacementfile.h"
 #include "core/process/wavefile.h"
 #include "core/process/wavtomp3job.h"
 #include "core/settings/recordersettings.h"
+#include "gui/edit/cutplayicons.h"
+#include "gui/edit/mmwaveeditxctrl.h"
+#include "gui/edit/saveselectiondialog.h"
+#include "gui/process/progressdialog.h"
 #include "ui_cutplaydialog.h"
 
 #include <QAction>

@@ -4,11 +4,11 @@
 #include "core/mp3/id3v1tag.h"
 #include "core/mp3/medialength.h"
 #include "core/mp3/mp3fileinfo.h"
+#include "core/record/recordmixer.h"
+#include "core/settings/recordersettings.h"
 #include "gui/play/playernotices.h"
 #include "gui/play/playerpanellook.h"
 #include "gui/play/tagfieldcheck.h"
-#include "core/record/recordmixer.h"
-#include "core/settings/recordersettings.h"
 #include "ui_playerpanel.h"
 
 #include <QFileInfo>

@@ -1,21 +1,22 @@
 #include "gui/process/processcommands.h"
 
+#include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
+#include "core/process/joinjob.h"
+#include "core/process/mp3towavjob.h"
+#include "core/process/reencodejob.h"
+#include "core/process/splitjob.h"
+#include "core/process/trimjob.h"
+#include "core/process/wavtomp3job.h"
+#include "core/settings/recordersettings.h"
 #include "gui/process/bitratevolumedialog.h"
 #include "gui/process/datarate.h"
 #include "gui/process/joindialog.h"
-#include "core/process/joinjob.h"
-#include "core/process/mp3towavjob.h"
 #include "gui/process/progressdialog.h"
-#include "core/process/reencodejob.h"
 #include "gui/process/splitdialog.h"
-#include "core/process/splitjob.h"
 #include "gui/process/trimdialog.h"
-#include "core/process/trimjob.h"
 #include "gui/process/wavtomp3dialog.h"
-#include "core/process/wavtomp3job.h"
 #include "gui/ui/folderbrowser.h"
-#include "core/encode/mp3encoder.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -94,7 +95,7 @@ void joinSelected(FileList &list, QWidget *window)
     dialog.setDataRateIndex(dataRateIndexOf(list.firstSelectedPath()));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    JoinJob job(confirmedSelection(list, window));
+    JoinJob job(confirmedSelection(list, window), settings().recordFormat());
     if (job.files().isEmpty())
         return;
     // Found out now, not after every input has been decoded.

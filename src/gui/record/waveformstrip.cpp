@@ -86,7 +86,8 @@ void WaveformStrip::drawThreshold(QPainter &painter, const std::vector<std::uint
     const int width = this->width();
     const int height = this->height();
     // The threshold is a mean sample magnitude, drawn on the waveform's own scale.
-    const int threshold = silenceThreshold();
+    const int sensitivity = settings().sensitivity();
+    const int threshold = silenceThreshold(sensitivity);
     const int offset = thresholdOffset(threshold, height);
     painter.setPen(QPen(kThresholdColour, 1, Qt::DashLine));
     painter.drawLine(0, middle - offset, width - 1, middle - offset);
@@ -101,7 +102,7 @@ void WaveformStrip::drawThreshold(QPainter &painter, const std::vector<std::uint
     painter.fillRect(meter, QColor(40, 40, 40));
     const int top = meterY(level, height);
     painter.fillRect(QRect(meter.left() + 2, top, MeterWidth - 4, height - top),
-                     isSilent(level) ? QColor(110, 110, 110) : QColor(0, 255, 0));
+                     isSilent(level, sensitivity) ? QColor(110, 110, 110) : QColor(0, 255, 0));
     painter.fillRect(QRect(meter.left(), meterY(threshold, height) - 1, MeterWidth, 2), kThresholdColour);
 }
 

@@ -1,7 +1,7 @@
 #include "core/encode/mp3encoder.h"
 
 #include "decodedmp3.h"
-#include "core/record/bufferhandoff.h"
+#include "core/encode/bufferhandoff.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
 #include "mp3files.h"
@@ -207,9 +207,10 @@ TEST(Mp3Encoder, FullDiskIsReportedNotIgnored)
 class Recording
 {
 public:
-    explicit Recording(const QString &path)
+    Recording(const QString &path, const RecorderSettings &silence)
     {
         m_handOff.create(kSlots);
+        m_encoder.setSilenceSettings(&silence);
         m_encoder.setFormat(pcmFormat(44100, 2));
         m_encoder.setPath(path);
         m_encoder.setBitRate(128);
@@ -259,17 +260,17 @@ class EncodeThread : public ::testing::Test
 protected:
     void SetUp() override
     {
-        settings().setSilenceEnabled(true);
-        settings().setSkipSilence(true);
+        m_settings.setSilenceEnabled(true);
+        m_settings.setSkipSilence(true);
         recordLevel = 0;
     }
-    void TearDown() override { SetUp(); }
     test::TempFolder m_folder;
+    RecorderSettings m_settings;
 };
 
 TEST_F(EncodeThread, RecordingOfOnlySilenceHoldsNoAudio)
 {
-    Recording recording(m_folder.file(QStringLiteral("silence.mp3")));
+    Recording recording(m_folder.file(QStringLiteral("silence.mp3")), m_settings);
     ASSERT_TRUE(recording.start());
     recording.feed(test::constantPcm(44100, 2, 3.0, 0));
     recording.encoder().stopThread();
@@ -281,7 +282,7 @@ TEST_F(EncodeThread, RecordingOfOnlySilenceHoldsNoAudio)
 
 TEST_F(EncodeThread, SilenceAtTheStartIsSkippedThenEverythingIsKept)
 {
-    Recording recording(m_folder.file(QStringLiteral("late.mp3")));
+    Recording recording(m_folder.file(QStringLiteral("late.mp3")), m_settings);
     ASSERT_TRUE(recording.start());
     recording.feed(test::constantPcm(44100, 2, 2.0, 0));
     recording.feed(test::sinePcm(44100, 2, 1.0, 440, 10000));
@@ -294,8 +295,8 @@ TEST_F(EncodeThread, SilenceAtTheStartIsSkippedThenEverythingIsKept)
 
 TEST_F(EncodeThread, SkipOffKeepsLeadingSilence)
 {
-    settings().setSkipSilence(false);
-    Recording recording(m_folder.file(QStringLiteral("all.mp3")));
+    m_settings.setSkipSilence(false);
+    Recording recording(m_folder.file(QStringLiteral("all.mp3")), m_settings);
     ASSERT_TRUE(recording.start());
     recording.feed(test::constantPcm(44100, 2, 1.0, 0));
     recording.encoder().stopThread();
@@ -304,7 +305,7 @@ TEST_F(EncodeThread, SkipOffKeepsLeadingSilence)
 
 TEST_F(EncodeThread, PausedAudioIsLeftOutWithoutAGap)
 {
-    Recording recording(m_folder.file(QStringLiteral("paused.mp3")));
+    Recording recording(m_folder.file(QStringLiteral("paused.mp3")), m_settings);
     ASSERT_TRUE(recording.start());
     recording.feed(test::sinePcm(44100, 2, 1.0, 440, 10000));
     recording.encoder().setPaused(true);
@@ -321,7 +322,7 @@ TEST_F(EncodeThread, PausedAudioIsLeftOutWithoutAGap)
 
 TEST_F(EncodeThread, StopRightAfterStartEncodesNothing)
 {
-    Recording recording(m_folder.file(QStringLiteral("empty.mp3")));
+    Recording recording(m_folder.file(QStringLiteral("empty.mp3")), m_settings);
     ASSERT_TRUE(recording.start());
     recording.encoder().stopThread();
     EXPECT_FALSE(recording.encoder().isThreadRunning());

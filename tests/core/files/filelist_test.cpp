@@ -1,6 +1,5 @@
 #include "core/files/filelist.h"
 
-#include "core/settings/recordersettings.h"
 #include "../mp3/mp3frames.h"
 #include "mp3files.h"
 #include "testname.h"
@@ -223,13 +222,12 @@ TEST_F(FileListTest, SavedListComesBackWithoutVanishedFiles)
 {
     m_list.addFile(mp3(QStringLiteral("keep.mp3")));
     m_list.addFile(mp3(QStringLiteral("gone.mp3")));
-    m_list.saveAll();
+    const QStringList saved = m_list.allPaths();
     QFile::remove(m_folder.file(QStringLiteral("gone.mp3")));
     FileList restored;
-    restored.restoreSaved();
+    restored.restore(saved);
     ASSERT_EQ(restored.rowCount(), 1);
     EXPECT_EQ(restored.pathOfRow(0), m_folder.file(QStringLiteral("keep.mp3")));
-    settings().setFileList({});
 }
 
 // A named pipe in the saved list would block the start-up before the window shows.
@@ -237,12 +235,10 @@ TEST_F(FileListTest, SavedNamedPipeIsLeftOutWithoutBlocking)
 {
     const QString fifo = m_folder.file(QStringLiteral("fifo.mp3"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    settings().setFileList({fifo, mp3(QStringLiteral("keep.mp3"))});
     FileList restored;
-    restored.restoreSaved();
+    restored.restore({fifo, mp3(QStringLiteral("keep.mp3"))});
     ASSERT_EQ(restored.rowCount(), 1);
     EXPECT_EQ(restored.pathOfRow(0), m_folder.file(QStringLiteral("keep.mp3")));
-    settings().setFileList({});
 }
 
 TEST_F(FileListTest, MixedRateFileShowsItsWalkedLengthAndIsNotWalkedTwice)

@@ -1,10 +1,10 @@
 // Both players on the ALSA output, through the file plugin over a null device: what the device
 // was given ends up in a raw file.
-#include "platform/alsaaudiooutput.h"
 #include "core/play/mediawindowplayer.h"
 #include "core/play/mp3frametable.h"
 #include "core/play/mp3streamdecoder.h"
 #include "core/play/waveoutplayer.h"
+#include "platform/alsaaudiooutput.h"
 
 #include "playtesting.h"
 #include "testsupport.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "mp3files.h"
-#include "platform/fakeaudiooutput.h"
 #include "core/settings/waveformat.h"
+#include "platform/fakeaudiooutput.h"
 
 #include <QByteArray>
 #include <QString>

@@ -74,7 +74,7 @@ TEST_P(AlsaCaptureEndToEnd, RecordsAFileDeviceIntoAnMp3OfTheSameLengthAndLevel)
     AlsaAudioInput input(QStringLiteral("card"), config);
     const QString mp3 = folder.file(QStringLiteral("take.mp3"));
     {
-        CaptureEngine engine(input);
+        CaptureEngine engine(input, test::defaultSettings());
         WaveFormat format;
         format.channels = static_cast<std::uint16_t>(c.channels);
         format.samplesPerSec = static_cast<std::uint32_t>(c.rate);

@@ -112,7 +112,7 @@ TEST_P(CaptureEngineSizes, BuffersAreOneEncoderChunkOfWholeFrames)
     const SizeCase &c = GetParam();
     test::TempFolder folder;
     FakeAudioInput input;
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     EXPECT_EQ(engine.bufferSize(), 16384);
     engine.setRecordFormat(pcmFormat(c.channels, c.rate));
     ASSERT_TRUE(engine.open(folder.file(QStringLiteral("a.mp3"))));
@@ -181,7 +181,7 @@ TEST_F(CaptureEngineTest, HistoryKeepsTheNewestBytesInOrder)
     // Each sample is its frame number, so positions in the history are easy to check.
     input.setSignal([](std::uint64_t frame, int channel) { return std::int16_t(frame * 2 + channel); });
     input.allowBuffers(2);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setRecordFormat(pcmFormat(2, 44100));
     ASSERT_TRUE(engine.open(path()));
     ASSERT_TRUE(engine.start());
@@ -207,7 +207,7 @@ TEST_F(CaptureEngineTest, PauseKeepsCountingButFeedsNeitherHistoryNorListener)
 {
     input.setSignal(tone);
     input.allowBuffers(2);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setListener(&listener);
     engine.setRecordFormat(pcmFormat(2, 44100));
     ASSERT_TRUE(engine.open(path()));
@@ -241,7 +241,7 @@ TEST_F(CaptureEngineTest, EveryListenerCallGetsTheWholeBufferAndEverySixthRedraw
 {
     input.setSignal(tone);
     input.allowBuffers(24);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setListener(&listener);
     engine.setRecordFormat(pcmFormat(1, 44100));
     ASSERT_TRUE(engine.open(path()));
@@ -269,7 +269,7 @@ TEST_F(CaptureEngineTest, RecordsTheSignalIntoAFinishedFile)
 {
     input.setSignal(tone);
     input.allowBuffers(200);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setRecordFormat(pcmFormat(2, 44100));
     ASSERT_TRUE(engine.open(path()));
     EXPECT_EQ(engine.fileName(), path());
@@ -291,7 +291,7 @@ TEST_F(CaptureEngineTest, FileIsFlushedToTheDiskWhileRecording)
 {
     input.setSignal(tone);
     input.allowBuffers(0);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setRecordFormat(pcmFormat(2, 44100));
     engine.setSyncInterval(std::chrono::milliseconds(1));
     ASSERT_TRUE(engine.open(path()));
@@ -309,7 +309,7 @@ TEST_F(CaptureEngineTest, StopWhileCaptureRunsFlatOutNeverDeadlocksNorCallsTheLi
         FakeAudioInput device;
         device.setSignal(tone);
         CountingListener counting;
-        CaptureEngine engine(device);
+        CaptureEngine engine(device, test::defaultSettings());
         engine.setListener(&counting);
         engine.setRecordFormat(pcmFormat(2, 44100));
         ASSERT_TRUE(engine.open(folder.file(QStringLiteral("run%1.mp3").arg(run))));
@@ -327,7 +327,7 @@ TEST_F(CaptureEngineTest, StopWhileCaptureRunsFlatOutNeverDeadlocksNorCallsTheLi
 
 TEST_F(CaptureEngineTest, StopOnAnEngineThatNeverStartedIsHarmless)
 {
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     EXPECT_TRUE(engine.stop());
     EXPECT_FALSE(engine.close());
 }
@@ -336,7 +336,7 @@ TEST_F(CaptureEngineTest, UnpluggedDeviceEndsTheRecordingWithWhatWasCaptured)
 {
     input.setSignal(tone);
     input.setFrameLimit(44100); // one second, then the device is gone
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setListener(&listener);
     engine.setRecordFormat(pcmFormat(2, 44100));
     ASSERT_TRUE(engine.open(path()));
@@ -377,7 +377,7 @@ TEST_P(CaptureEngineStartFailure, ReportsTheStepAndCleansUp)
     input.failAt(c.step);
     const QString path = folder.file(QStringLiteral("f.mp3"));
     {
-        CaptureEngine engine(input);
+        CaptureEngine engine(input, test::defaultSettings());
         engine.setRecordFormat(pcmFormat(2, 44100));
         ASSERT_TRUE(engine.open(path));
         EXPECT_FALSE(engine.start());
@@ -404,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CaptureEngineTest, NoCaptureDeviceFailsOpenWithoutCreatingTheFile)
 {
     input.setDeviceNames({});
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(path()));
     EXPECT_EQ(engine.failure(), CaptureEngine::Failure::NoDevice);
     EXPECT_FALSE(engine.failureText().isEmpty());
@@ -416,7 +416,7 @@ TEST_F(CaptureEngineTest, NoCaptureDeviceFailsOpenWithoutCreatingTheFile)
 
 TEST_F(CaptureEngineTest, UncreatableFileFailsOpen)
 {
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(folder.file(QStringLiteral("missing/take.mp3"))));
     EXPECT_EQ(engine.failure(), CaptureEngine::Failure::FileNotCreatable);
     EXPECT_FALSE(engine.start());
@@ -427,7 +427,7 @@ TEST_F(CaptureEngineTest, MissingEncoderLibraryFailsOpen)
 {
     const QString original = Mp3Encoder::libraryName();
     Mp3Encoder::setLibraryName(QStringLiteral("libsonavell-no-such-encoder.so"));
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(path()));
     Mp3Encoder::setLibraryName(original);
     EXPECT_EQ(engine.failure(), CaptureEngine::Failure::EncoderLibraryMissing);
@@ -437,7 +437,7 @@ TEST_F(CaptureEngineTest, MissingEncoderLibraryFailsOpen)
 TEST_F(CaptureEngineTest, UnsupportedFormatFailsOpen)
 {
     WaveFormat format = pcmFormat(3, 44100);
-    CaptureEngine engine(input);
+    CaptureEngine engine(input, test::defaultSettings());
     engine.setRecordFormat(format);
     EXPECT_FALSE(engine.open(path()));
     EXPECT_EQ(engine.failure(), CaptureEngine::Failure::UnsupportedFormat);

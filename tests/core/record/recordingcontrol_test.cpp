@@ -4,9 +4,9 @@
 #include "core/encode/mp3encoder.h"
 #include "core/files/filelist.h"
 #include "core/record/recordingmarker.h"
-#include "platform/fakeaudioinput.h"
 #include "core/settings/recordersettings.h"
 #include "core/settings/silencetest.h"
+#include "platform/fakeaudioinput.h"
 #include "testname.h"
 #include "testsupport.h"
 
@@ -65,20 +65,18 @@ constexpr int kBufferFrames = 1152; // one encoder chunk of 16-bit stereo
 class RecordingControlTest : public ::testing::Test
 {
 protected:
-    RecordingControlTest() : m_control(m_input, m_view)
+    RecordingControlTest() : m_control(m_input, m_view, m_settings)
     {
-        m_saved = settings();
-        settings().setSaveDirectory(m_folder.path() + QLatin1Char('/'));
-        settings().setRecordFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
-        settings().setSilenceEnabled(true);
-        settings().setSkipSilence(true);
-        settings().setSilenceAction(0);
+        m_settings.setSaveDirectory(m_folder.path() + QLatin1Char('/'));
+        m_settings.setRecordFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0}.normalizedPcm());
+        m_settings.setSilenceEnabled(true);
+        m_settings.setSkipSilence(true);
+        m_settings.setSilenceAction(0);
         recordLevel = 0;
         m_control.setClock([] { return QDateTime(QDate(2024, 5, 1), QTime(9, 30, 12)); });
         m_control.setMarkerFolder(m_markers.path());
         useTone();
     }
-    ~RecordingControlTest() override { settings() = m_saved; }
 
     void useTone()
     {
@@ -103,7 +101,7 @@ protected:
 
     test::TempFolder m_folder;
     test::TempFolder m_markers;
-    RecorderSettings m_saved;
+    RecorderSettings m_settings;
     FakeAudioInput m_input;
     FakeView m_view;
     RecordingControl m_control;
@@ -262,11 +260,11 @@ TEST_F(RecordingControlTest, TimedStartDuringTheQuestionIsTheOneRecording)
 
 TEST_F(RecordingControlTest, SaveDirectoryIsAlwaysAFolder)
 {
-    settings().setSaveDirectory(m_folder.path()); // typed without the final '/'
+    m_settings.setSaveDirectory(m_folder.path()); // typed without the final '/'
     recordFor(3.0);
     EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
 
-    settings().setSaveDirectory(QString());
+    m_settings.setSaveDirectory(QString());
     m_control.record();
     EXPECT_FALSE(m_control.isRecording());
     EXPECT_FALSE(m_view.recording);
@@ -292,7 +290,7 @@ TEST_F(RecordingControlTest, LostAudioIsShownWhenItHappens)
 // low bit rate is a recording like any other.
 TEST_F(RecordingControlTest, OnlyATakeWithoutAudioIsDeletedWhileTheDetectorIsOn)
 {
-    settings().setBitRateIndex(3); // 32 kbit/s: two seconds are far below 44100 bytes
+    m_settings.setBitRateIndex(3); // 32 kbit/s: two seconds are far below 44100 bytes
     recordFor(2.0);
     ASSERT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30.mp3"))});
     EXPECT_TRUE(m_view.notices.isEmpty());
@@ -305,7 +303,7 @@ TEST_F(RecordingControlTest, OnlyATakeWithoutAudioIsDeletedWhileTheDetectorIsOn)
     EXPECT_EQ(m_view.notices.size(), 1);
     EXPECT_FALSE(QFile::exists(inFolder(QStringLiteral("2024-05-01-09-30001.mp3"))));
 
-    settings().setSilenceEnabled(false);
+    m_settings.setSilenceEnabled(false);
     m_view.box.clear();
     recordFor(0.2);
     EXPECT_EQ(m_view.files, QStringList{inFolder(QStringLiteral("2024-05-01-09-30001.mp3"))});
@@ -329,8 +327,8 @@ TEST_F(RecordingControlTest, PauseButtonTextFollowsThePauseAndResetsAtStop)
 
 TEST_F(RecordingControlTest, LongSilenceContinuesInNumberedFiles)
 {
-    settings().setSilenceAction(1);
-    settings().setNewFileAfterSeconds(1);
+    m_settings.setSilenceAction(1);
+    m_settings.setNewFileAfterSeconds(1);
     // Two seconds of tone, then silence: every file hears sound, then splits after two silent seconds.
     m_input.setSignal([](std::uint64_t frame, int) {
         const bool tone = frame % (6 * kRate) < 2 * kRate;
@@ -357,14 +355,14 @@ TEST_F(RecordingControlTest, LongSilenceContinuesInNumberedFiles)
     // A new Record starts the numbering again.
     m_view.box.clear();
     m_view.files.clear();
-    settings().setSilenceAction(0);
+    m_settings.setSilenceAction(0);
     recordFor(3.0);
     EXPECT_EQ(m_control.splitCount(), 0);
 }
 
 TEST_F(RecordingControlTest, LongSilenceStopsTheRecording)
 {
-    settings().setStopAfterSeconds(1);
+    m_settings.setStopAfterSeconds(1);
     m_input.setSignal([](std::uint64_t frame, int) {
         return frame < 3 * kRate ? static_cast<std::int16_t>(10000 * std::sin(2 * M_PI * 440 * double(frame) / kRate))
                              : std::int16_t(0);
@@ -392,7 +390,7 @@ TEST_F(RecordingControlTest, FailedStartIsReportedAndStaysIdle)
     EXPECT_FALSE(m_control.isRecording());
     ASSERT_EQ(m_view.errors.size(), 2);
 
-    settings().setSaveDirectory(m_folder.file(QStringLiteral("no/such/folder/")));
+    m_settings.setSaveDirectory(m_folder.file(QStringLiteral("no/such/folder/")));
     m_control.record();
     EXPECT_FALSE(m_control.isRecording());
     EXPECT_EQ(m_view.errors.size(), 3);

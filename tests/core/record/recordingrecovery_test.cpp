@@ -196,7 +196,7 @@ TEST_F(RecoveryTest, RecordingKilledAtRandomMomentsIsRecovered)
         ASSERT_GE(child, 0);
         if (child == 0) {
             AlsaAudioInput input(QStringLiteral("card"), config);
-            CaptureEngine engine(input);
+            CaptureEngine engine(input, test::defaultSettings());
             engine.setRecordFormat(WaveFormat{1, 2, kRate, 0, 0, 16, 0});
             if (!engine.open(path) || !engine.start())
                 ::_exit(1);

@@ -1,7 +1,7 @@
 #include "core/record/recordsourcepanel.h"
 
-#include "platform/fakemixer.h"
 #include "core/settings/silencetest.h"
+#include "platform/fakemixer.h"
 
 #include <gtest/gtest.h>
 

@@ -15,16 +15,14 @@ class SilenceDetectorTest : public testing::Test
 protected:
     void SetUp() override
     {
-        saved = settings();
-        settings().setSilenceEnabled(true);
-        settings().setSensitivity(500);
-        settings().setSilenceAction(0);
-        settings().setStopAfterSeconds(5);
-        settings().setNewFileAfterSeconds(2);
+        silence.setSilenceEnabled(true);
+        silence.setSensitivity(500);
+        silence.setSilenceAction(0);
+        silence.setStopAfterSeconds(5);
+        silence.setNewFileAfterSeconds(2);
         recordLevel = 0;
         format = format.normalizedPcm(); // 44100 Hz stereo 16-bit
     }
-    void TearDown() override { settings() = saved; }
 
     // Feeds buffers of 4608 bytes until the detector acts; returns the number fed (0: never).
     int buffersUntilAction(SilenceDetector &detector, int limit, SilenceDetector::Action *action = nullptr)
@@ -40,7 +38,7 @@ protected:
         return 0;
     }
 
-    RecorderSettings saved;
+    RecorderSettings silence;
     WaveFormat format;
     std::vector<std::int16_t> quiet = std::vector<std::int16_t>(2304, 0);
     std::vector<std::int16_t> loud = std::vector<std::int16_t>(2304, 8000);
@@ -48,7 +46,7 @@ protected:
 
 TEST_F(SilenceDetectorTest, StopsOnTheBufferThatMakesSixSilentSeconds)
 {
-    SilenceDetector detector(format);
+    SilenceDetector detector(format, silence);
     EXPECT_EQ(detector.onBuffer(loud.data(), 4608), SilenceDetector::Action::None);
     SilenceDetector::Action action{};
     // 882000 bytes (5 s) are 191.4 buffers; 6 s (1058400 bytes) are reached with buffer 230.
@@ -58,8 +56,8 @@ TEST_F(SilenceDetectorTest, StopsOnTheBufferThatMakesSixSilentSeconds)
 
 TEST_F(SilenceDetectorTest, NewFileUsesItsOwnLimitAndStartsCountingAgain)
 {
-    settings().setSilenceAction(1);
-    SilenceDetector detector(format);
+    silence.setSilenceAction(1);
+    SilenceDetector detector(format, silence);
     detector.onBuffer(loud.data(), 4608);
     SilenceDetector::Action action{};
     const int first = buffersUntilAction(detector, 400, &action);
@@ -70,22 +68,22 @@ TEST_F(SilenceDetectorTest, NewFileUsesItsOwnLimitAndStartsCountingAgain)
 
 TEST_F(SilenceDetectorTest, SilenceFromTheStartNeverActs)
 {
-    SilenceDetector detector(format);
+    SilenceDetector detector(format, silence);
     EXPECT_EQ(buffersUntilAction(detector, 2000), 0);
     EXPECT_FALSE(detector.hasHeardSound());
 }
 
 TEST_F(SilenceDetectorTest, DisabledDetectorNeverActs)
 {
-    settings().setSilenceEnabled(false);
-    SilenceDetector detector(format);
+    silence.setSilenceEnabled(false);
+    SilenceDetector detector(format, silence);
     detector.onBuffer(loud.data(), 4608);
     EXPECT_EQ(buffersUntilAction(detector, 2000), 0);
 }
 
 TEST_F(SilenceDetectorTest, SoundInTheStretchRestartsTheCount)
 {
-    SilenceDetector detector(format);
+    SilenceDetector detector(format, silence);
     detector.onBuffer(loud.data(), 4608);
     EXPECT_EQ(buffersUntilAction(detector, 200), 0);
     // One buffer of sound is sound, however long the quiet stretch before it.
@@ -95,7 +93,7 @@ TEST_F(SilenceDetectorTest, SoundInTheStretchRestartsTheCount)
 
 TEST_F(SilenceDetectorTest, SoundAfterALongSilentStartIsHeard)
 {
-    SilenceDetector detector(format);
+    SilenceDetector detector(format, silence);
     EXPECT_EQ(buffersUntilAction(detector, 192 * 20), 0); // 20 s of silence first
     const std::vector<std::int16_t> speech(2304, 700);   // about -33 dBFS
     EXPECT_EQ(detector.onBuffer(speech.data(), 4608), SilenceDetector::Action::None);

@@ -1,6 +1,5 @@
 #include "core/settings/silencetest.h"
 
-#include "core/settings/recordersettings.h"
 #include "testname.h"
 #include "testsupport.h"
 
@@ -12,20 +11,20 @@
 namespace sonavell {
 namespace {
 
-// Sets the record level and sensitivity for one test and restores them after.
+// Sets the record level and sensitivity for one test; the level is restored after.
 class SilenceTest : public ::testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        setRecordLevel(0, 0, 0);
-        settings().setSensitivity(500);
-    }
-    static void use(std::int32_t level, int sensitivity, std::int32_t minimum = 0, std::int32_t maximum = 0)
+    void TearDown() override { setRecordLevel(0, 0, 0); }
+    void use(std::int32_t level, int sensitivity, std::int32_t minimum = 0, std::int32_t maximum = 0)
     {
         setRecordLevel(level, minimum, maximum);
-        settings().setSensitivity(sensitivity);
+        m_sensitivity = sensitivity;
     }
+    std::int32_t threshold() const { return silenceThreshold(m_sensitivity); }
+    bool silent(std::int32_t level) const { return isSilent(level, m_sensitivity); }
+
+    int m_sensitivity = 500;
 };
 
 struct ThresholdCase
@@ -50,7 +49,7 @@ class SilenceThreshold : public SilenceTest, public ::testing::WithParamInterfac
 TEST_P(SilenceThreshold, FollowsLevelAndSensitivity)
 {
     use(GetParam().level, GetParam().sensitivity, 0, GetParam().maximum);
-    EXPECT_EQ(silenceThreshold(), GetParam().threshold);
+    EXPECT_EQ(threshold(), GetParam().threshold);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SilenceThreshold,
@@ -74,7 +73,7 @@ TEST_F(SilenceTest, QuietSpeechIsSoundWhateverTheMixerRange)
     const QByteArray tone = test::sinePcm(44100, 2, 0.1, 1000, 1036);
     for (const std::int32_t maximum : {31, 100, 65535, 65536}) {
         use(maximum, 500, 0, maximum);
-        EXPECT_FALSE(isSilent(bufferLevel(tone.constData(), static_cast<std::uint32_t>(tone.size())))) << maximum;
+        EXPECT_FALSE(silent(bufferLevel(tone.constData(), static_cast<std::uint32_t>(tone.size())))) << maximum;
     }
 }
 
@@ -84,13 +83,13 @@ TEST_F(SilenceTest, LevelIsTheMeanAbsoluteSample)
     EXPECT_EQ(bufferLevel(zeros.data(), 2000), 0);
     for (int sensitivity : {1, 500, 1000}) {
         use(0, sensitivity);
-        EXPECT_TRUE(isSilent(bufferLevel(zeros.data(), 2000)));
+        EXPECT_TRUE(silent(bufferLevel(zeros.data(), 2000)));
     }
 
     const std::vector<std::int16_t> square{32767, -32768, 32767, -32768};
     EXPECT_EQ(bufferLevel(square.data(), 8), 32767); // (32767 + 32768) * 2 / 4, truncated
     use(65535, 1000);
-    EXPECT_FALSE(isSilent(bufferLevel(square.data(), 8)));
+    EXPECT_FALSE(silent(bufferLevel(square.data(), 8)));
 
     const std::vector<std::int16_t> mixed{-3, 4, -5, 1, 0};
     EXPECT_EQ(bufferLevel(mixed.data(), 10), 2); // 13 / 5
@@ -101,9 +100,9 @@ TEST_F(SilenceTest, LevelIsTheMeanAbsoluteSample)
 TEST_F(SilenceTest, LevelEqualToTheThresholdIsSound)
 {
     use(10, 1);
-    ASSERT_EQ(silenceThreshold(), 330);
-    EXPECT_FALSE(isSilent(330));
-    EXPECT_TRUE(isSilent(329));
+    ASSERT_EQ(threshold(), 330);
+    EXPECT_FALSE(silent(330));
+    EXPECT_TRUE(silent(329));
 }
 
 TEST(SilentSeconds, CountsWholeSecondsOfTheFormat)

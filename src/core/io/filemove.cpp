@@ -1,4 +1,4 @@
-#include "core/files/filemove.h"
+#include "core/io/filemove.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "core/files/regularfile.h"
+#include "core/io/regularfile.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "core/record/bufferhandoff.h"
+#include "core/encode/bufferhandoff.h"
 
 #include <algorithm>
 
