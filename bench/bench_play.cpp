@@ -3,8 +3,8 @@
 // that file (aim: under 10 ms of thread CPU time), and the media player's seek in a 60-minute
 // MP3 once it is open (aim: under 5 ms). Prints results only.
 #include "core/encode/mp3encoder.h"
+#include "core/mp3/mp3frametable.h"
 #include "core/play/mediawindowplayer.h"
-#include "core/play/mp3frametable.h"
 #include "core/play/peakfile.h"
 #include "core/play/wavedocument.h"
 #include "core/process/wavefile.h"

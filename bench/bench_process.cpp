@@ -3,7 +3,7 @@
 // work (same output rate and channels, no ReplayGain, no dither), ours and theirs in turn,
 // BENCH_RUNS times (default 5), with the medians and their ratio.
 #include "benchsupport.h"
-#include "core/process/decoder.h"
+#include "core/decode/decoder.h"
 #include "core/process/mp3towavjob.h"
 #include "core/process/reencodejob.h"
 #include "core/settings/recordersettings.h"

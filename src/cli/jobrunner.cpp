@@ -2,8 +2,8 @@
 
 #include "cli/clicommand.h"
 #include "core/mp3/mp3fileinfo.h"
+#include "core/mp3/mp3layout.h"
 #include "core/process/batchjob.h"
-#include "core/process/decoder.h"
 #include "core/settings/recordersettings.h"
 
 #include <QFile>

@@ -4,8 +4,8 @@
 //
 //   make fuzz && build-fuzz/tests/fuzz/fuzz_decoder -max_total_time=900 -dict=tests/fuzz/mp3.dict <corpus folder>
 
-#include "core/play/mp3frametable.h"
-#include "core/play/mp3streamdecoder.h"
+#include "core/decode/mp3streamdecoder.h"
+#include "core/mp3/mp3frametable.h"
 
 #include "fuzzsupport.h"
 

@@ -4,7 +4,7 @@
 #include "dialogtesthelpers.h"
 #include "core/files/filelist.h"
 #include "core/mp3/medialength.h"
-#include "core/process/decoder.h"
+#include "core/mp3/mp3layout.h"
 #include "core/process/wavefile.h"
 #include "core/settings/recordersettings.h"
 #include "gui/files/filelistview.h"

@@ -2,8 +2,8 @@
 
 #include "../core/process/processtesting.h"
 #include "dialogtesthelpers.h"
+#include "core/mp3/mp3layout.h"
 #include "core/process/batchjob.h"
-#include "core/process/decoder.h"
 #include "core/process/reencodejob.h"
 #include "core/process/splitjob.h"
 #include "testname.h"

@@ -3,9 +3,9 @@
 #include "core/encode/encoderlibrary.h"
 #include "core/mp3/audioscan.h"
 
+#include "core/decode/mp3streamdecoder.h"
 #include "core/encode/mp3encoder.h"
-#include "core/play/mp3frametable.h"
-#include "core/play/mp3streamdecoder.h"
+#include "core/mp3/mp3frametable.h"
 #include "testsupport.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/audio/audiooutput.h"
-#include "core/play/mp3frametable.h"
-#include "core/play/mp3streamdecoder.h"
+#include "core/decode/mp3streamdecoder.h"
+#include "core/mp3/mp3frametable.h"
 #include "core/play/playbackbuffers.h"
 
 #include <QDateTime>

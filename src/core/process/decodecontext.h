@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/decode/decoder.h"
 #include "core/encode/mp3encoder.h"
 #include "core/mp3/framewalker.h"
-#include "core/process/decoder.h"
 #include "core/settings/waveformat.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/process/decoder.h"
+#include "core/decode/decoder.h"
 #include "core/process/replacementfile.h"
 
 #include <QByteArray>

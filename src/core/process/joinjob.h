@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/decode/decoder.h"
 #include "core/process/batchjob.h"
-#include "core/process/decoder.h"
 #include "core/settings/waveformat.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "gui/process/datarate.h"
 
-#include "core/process/decoder.h"
+#include "core/mp3/mp3layout.h"
 #include "core/settings/recordersettings.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // Both players on the ALSA output, through the file plugin over a null device: what the device
 // was given ends up in a raw file.
+#include "core/decode/mp3streamdecoder.h"
+#include "core/mp3/mp3frametable.h"
 #include "core/play/mediawindowplayer.h"
-#include "core/play/mp3frametable.h"
-#include "core/play/mp3streamdecoder.h"
 #include "core/play/waveoutplayer.h"
 #include "platform/alsaaudiooutput.h"
 

@@ -1,5 +1,5 @@
-#include "core/play/mp3frametable.h"
-#include "core/play/mp3streamdecoder.h"
+#include "core/decode/mp3streamdecoder.h"
+#include "core/mp3/mp3frametable.h"
 
 #include "decodedmp3.h"
 #include "core/mp3/medialength.h"

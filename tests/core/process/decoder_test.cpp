@@ -1,5 +1,5 @@
+#include "core/decode/decoder.h"
 #include "core/process/decodecontext.h"
-#include "core/process/decoder.h"
 
 #include "decodedmp3.h"
 #include "processtesting.h"

@@ -1,5 +1,5 @@
+#include "core/decode/decoder.h"
 #include "core/process/batchjob.h"
-#include "core/process/decoder.h"
 #include "core/process/inplacerewrite.h"
 #include "core/process/reencode.h"
 #include "core/process/reencodejob.h"

@@ -1,7 +1,7 @@
-#include "core/play/mp3streamdecoder.h"
+#include "core/decode/mp3streamdecoder.h"
 
+#include "core/decode/decoder.h"
 #include "core/io/regularfile.h"
-#include "core/process/decoder.h"
 
 #include <mad.h>
 

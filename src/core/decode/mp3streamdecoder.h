@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/play/mp3frametable.h"
+#include "core/mp3/mp3frametable.h"
 
 #include <QFile>
 #include <QString>

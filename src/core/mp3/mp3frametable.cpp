@@ -1,4 +1,4 @@
-#include "core/play/mp3frametable.h"
+#include "core/mp3/mp3frametable.h"
 
 #include "core/io/regularfile.h"
 #include "core/mp3/framereader.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/mp3/mp3layout.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -95,26 +97,6 @@ std::int16_t scaleSample(std::int32_t sample, float volumeScale);
 // outputChannels channels (a mono frame fills both channels of stereo output; a stereo
 // frame gives its left channel to mono output). out holds length × outputChannels × 2 bytes.
 void convertFrame(const DecodedFrame &frame, float volumeScale, int outputChannels, char *out);
-
-// Bit/s of the file's first audio frame, from the frame headers of at most its first 64 KB
-// after the ID3v2 tags; 0 when it cannot be read or none is found there.
-int firstFrameBitrate(const QString &path);
-
-// Where the audio of an MP3 image lies between a leading ID3v2 block and the trailing tags
-// (ID3v1, APEv2, Lyrics3, in the order they stand); both are kept so that a rewrite can carry
-// them over byte for byte.
-struct Mp3Layout
-{
-    QByteArray id3v2;
-    QByteArray trailer;
-    qsizetype audioBegin = 0;
-    qsizetype audioEnd = 0;
-
-    static Mp3Layout of(const QByteArray &image);
-    // The same read from an open file's tags only; false when a read fails.
-    static bool read(QIODevice &file, Mp3Layout *layout);
-    QByteArray audio(const QByteArray &image) const { return image.mid(audioBegin, audioEnd - audioBegin); }
-};
 
 // An MP3 file opened for decoder runs: its tags are read and its frames walked once; the audio
 // is decoded from the file a block at a time. One thread at a time.
