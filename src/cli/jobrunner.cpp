@@ -174,48 +174,6 @@ int runJob(const char *command, BatchJob &job, const QString &output)
     return sink.errors() == 0 ? 0 : 1;
 }
 
-StepWatch::StepWatch(BatchJob &job) : m_job(job), m_outer(&job.sink())
-{
-    m_job.setSink(this);
-}
-
-StepWatch::~StepWatch()
-{
-    m_job.setSink(m_outer);
-}
-
-void StepWatch::fileStarted(int index, int fileCount, const QString &path)
-{
-    m_outer->fileStarted(index, fileCount, path);
-}
-
-void StepWatch::timeRange(int seconds)
-{
-    m_outer->timeRange(seconds);
-}
-
-void StepWatch::timeReached(int seconds)
-{
-    m_reached = true;
-    m_outer->timeReached(seconds);
-}
-
-void StepWatch::showError(const QString &message)
-{
-    ++m_errors;
-    m_outer->showError(message);
-}
-
-void StepWatch::showNotice(const QString &message)
-{
-    m_outer->showNotice(message);
-}
-
-void StepWatch::finished(bool cancelled)
-{
-    m_outer->finished(cancelled);
-}
-
 std::optional<QString> OptionReader::next()
 {
     if (m_at + 1 >= m_args.size()) {

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "core/process/progresssink.h"
-
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <optional>
 
 namespace sonavell {
@@ -21,63 +18,6 @@ namespace sonavell::cli {
 // in-place rewrites leave their originals and temporary files are cleaned up.
 // Returns 0 when no error was reported, 1 otherwise, 130 when interrupted.
 int runJob(const char *command, BatchJob &job, const QString &output = QString());
-
-// Watches one file step of a job: every report goes on to the job's sink, and the watch notes
-// whether the step reported an error or reached any audio, so that a command can tell a step
-// that silently did nothing. Lives inside processFile, on the worker thread.
-class StepWatch : public ProgressSink
-{
-public:
-    explicit StepWatch(BatchJob &job);
-    ~StepWatch() override;
-    StepWatch(const StepWatch &) = delete;
-    StepWatch &operator=(const StepWatch &) = delete;
-
-    bool errorReported() const { return m_errors > 0; }
-    bool reachedAudio() const { return m_reached; }
-
-    void fileStarted(int index, int fileCount, const QString &path) override;
-    void timeRange(int seconds) override;
-    void timeReached(int seconds) override;
-    void showError(const QString &message) override;
-    void showNotice(const QString &message) override;
-    void finished(bool cancelled) override;
-
-private:
-    BatchJob &m_job;
-    ProgressSink *m_outer;
-    int m_errors = 0;
-    bool m_reached = false;
-};
-
-// A job whose every input must hold MP3 audio. The engines pass over an input in which no
-// frame decodes without a word, since there is nothing to write; on the command line that
-// would read as success, so it is reported naming the file, with what became of it (leftAs).
-// A job that gives up after its first failure (the join) sets skipsAfterFailure, so that the
-// files it then passes over are not blamed.
-template <typename Job> class AudioCheckedJob : public Job
-{
-public:
-    AudioCheckedJob(const QStringList &files, const QString &leftAs, bool skipsAfterFailure = false)
-        : Job(files), m_leftAs(leftAs), m_skipsAfterFailure(skipsAfterFailure)
-    {
-    }
-
-    void processFile(const QString &path) override
-    {
-        StepWatch watch(*this);
-        Job::processFile(path);
-        if (watch.errorReported())
-            m_failed = true;
-        else if (!watch.reachedAudio() && !this->isCancelled() && !(m_skipsAfterFailure && m_failed))
-            watch.showError(QStringLiteral("%1: no MP3 audio found; %2").arg(path, m_leftAs));
-    }
-
-private:
-    const QString m_leftAs;
-    const bool m_skipsAfterFailure;
-    std::atomic<bool> m_failed{false}; // set by the steps of files run at once
-};
 
 // Reads "--name value" options and plain arguments (the input files) from a command's
 // arguments, reporting the first problem as text. After "--" every argument is a file.

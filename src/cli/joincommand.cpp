@@ -41,7 +41,7 @@ int runJoin(const QStringList &args)
     if (rate && std::find(rates.begin(), rates.end(), *rate) == rates.end())
         return usageError("join", QStringLiteral("--rate takes 8000, 11025, 22050 or 44100"));
 
-    AudioCheckedJob<JoinJob> job(reader.files(), QStringLiteral("nothing of it is in %1").arg(*output), true);
+    JoinJob job(reader.files());
     job.setOutputPath(*output);
     // As the dialog preselects it: the first file's bit rate when it is a Data Rate entry.
     job.setBitrateKbps(bitRate ? *bitRate : bitRateLike(reader.files().first()));

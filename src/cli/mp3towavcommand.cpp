@@ -37,7 +37,7 @@ int runMp3ToWav(const QStringList &args)
         return 1;
     }
 
-    AudioCheckedJob<Mp3ToWavJob> job(reader.files(), QStringLiteral("no WAV file written"));
+    Mp3ToWavJob job(reader.files());
     job.setOutputFolder(*folder);
     job.setParallelFiles(jobs.value_or(0));
     // Names are lower-cased, so Talk.mp3 and talk.MP3 would write one WAV, the second over the

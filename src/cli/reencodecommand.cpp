@@ -31,7 +31,7 @@ int runReencode(const QStringList &args)
     if (reader.files().isEmpty())
         return usageError("reencode", QStringLiteral("no input file"));
 
-    AudioCheckedJob<ReencodeJob> job(reader.files(), QStringLiteral("the file is left as it was"));
+    ReencodeJob job(reader.files());
     // As the dialog preselects it.
     job.setBitrateKbps(bitRate ? *bitRate : bitRateLike(reader.files().first()));
     job.setVolumeScale(static_cast<float>(volume));

@@ -32,7 +32,7 @@ int runSplit(const QStringList &args)
     if (reader.files().isEmpty())
         return usageError("split", QStringLiteral("no input file"));
 
-    AudioCheckedJob<SplitJob> job(reader.files(), QStringLiteral("no parts written"));
+    SplitJob job(reader.files());
     job.setPartCount(*parts);
     job.setVolumeScale(static_cast<float>(volume));
     job.setParallelFiles(jobs.value_or(0));

@@ -40,6 +40,37 @@ private:
     StepScope *m_previous;
 };
 
+// Passes a step's reports on and notes whether it reported an error or reached any audio.
+class StepWatch : public ProgressSink
+{
+public:
+    explicit StepWatch(ProgressSink &next) : m_next(next) {}
+    bool errorReported() const { return m_errorReported; }
+    bool reachedAudio() const { return m_reachedAudio; }
+
+    void fileStarted(int index, int fileCount, const QString &path) override
+    {
+        m_next.fileStarted(index, fileCount, path);
+    }
+    void timeRange(int seconds) override { m_next.timeRange(seconds); }
+    void timeReached(int seconds) override
+    {
+        m_reachedAudio = true;
+        m_next.timeReached(seconds);
+    }
+    void showError(const QString &message) override
+    {
+        m_errorReported = true;
+        m_next.showError(message);
+    }
+    void showNotice(const QString &message) override { m_next.showNotice(message); }
+
+private:
+    ProgressSink &m_next;
+    bool m_errorReported = false;
+    bool m_reachedAudio = false;
+};
+
 } // namespace
 
 BatchJob::BatchJob(QStringList files) : m_files(std::move(files)) {}
@@ -94,11 +125,7 @@ void BatchJob::runFiles(int threads)
                 order.started(index);
             }
             ReportOrder::FileSink fileSink(order, index);
-            {
-                const ScopedStep step(this, &fileSink);
-                processFile(m_files.at(index));
-            }
-            order.finished(index);
+            order.finished(index, runStep(index, fileSink));
         }
     };
     std::vector<std::thread> helpers;
@@ -107,6 +134,32 @@ void BatchJob::runFiles(int threads)
     work();
     for (std::thread &helper : helpers)
         helper.join();
+}
+
+// One file's step, and what became of the file. The engines pass over an input in which no
+// frame decodes without a word, since there is nothing to write; that would read as success,
+// so it is reported here, naming the file and what became of it.
+FileOutcome BatchJob::runStep(int index, ProgressSink &fileSink)
+{
+    const QString &path = m_files.at(index);
+    StepWatch watch(fileSink);
+    {
+        const ScopedStep step(this, &watch);
+        processFile(path);
+    }
+    if (watch.errorReported()) {
+        m_anyFailed.store(true);
+        return FileOutcome::Failed;
+    }
+    if (isCancelled())
+        return FileOutcome::Cancelled;
+    const QString consequence = noAudioConsequence();
+    if (watch.reachedAudio() || consequence.isEmpty())
+        return FileOutcome::Done;
+    if (givesUpAfterFailure() && m_anyFailed.load())
+        return FileOutcome::Skipped;
+    watch.showError(QStringLiteral("%1: no MP3 audio found; %2").arg(path, consequence));
+    return FileOutcome::NoAudio;
 }
 
 bool BatchJob::namesDistinctFiles(const QStringList &paths)

@@ -50,6 +50,12 @@ public:
     void reportOpenError(const QString &path) const;
 
 protected:
+    // What became of an input in which no audio decoded, for the error that names it ("no
+    // parts written"); empty for a job that does not decode its inputs.
+    virtual QString noAudioConsequence() const { return {}; }
+    // True for a job that gives up after its first failed file: the files it then passes over
+    // are skipped, not blamed.
+    virtual bool givesUpAfterFailure() const { return false; }
     // True when processFile() of one file touches nothing another file's step uses, so that
     // run() may work on several at once; the outputs must not depend on the order either.
     virtual bool filesAreIndependent() const { return false; }
@@ -59,12 +65,14 @@ protected:
 
 private:
     void runFiles(int threads);
+    FileOutcome runStep(int index, ProgressSink &fileSink);
 
     QStringList m_files;
     std::atomic<bool> m_cancelled{false};
     NullProgressSink m_nullSink;
     ProgressSink *m_sink = &m_nullSink;
     int m_parallelFiles = 0;
+    std::atomic<bool> m_anyFailed{false};
 };
 
 // Runs a job's run() on its own thread and tells the job's sink when it returns.

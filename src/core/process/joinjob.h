@@ -41,6 +41,10 @@ public:
     // written when no frame was decoded.
     void run() override;
 
+protected:
+    QString noAudioConsequence() const override { return QStringLiteral("nothing of it is in %1").arg(m_outputPath); }
+    bool givesUpAfterFailure() const override { return true; }
+
 private:
     DecodeFlow joinFrame(DecodeContext &context, const DecodedFrame &frame);
     bool startEncoder(const DecodedFrame &frame);

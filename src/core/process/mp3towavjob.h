@@ -25,6 +25,7 @@ public:
 protected:
     // Unless two inputs give the same WAV name: the first one's is kept then.
     bool filesAreIndependent() const override;
+    QString noAudioConsequence() const override { return QStringLiteral("no WAV file written"); }
 
 private:
     QString m_outputFolder;

@@ -4,6 +4,15 @@
 
 namespace sonavell {
 
+// What became of one input of a job.
+enum class FileOutcome {
+    Done,
+    Failed,    // an error was reported for it
+    NoAudio,   // nothing in it decoded, so nothing was made of it (reported as an error too)
+    Skipped,   // passed over after an earlier file failed a job that needs them all
+    Cancelled, // the job was cancelled while it ran
+};
+
 // Where a running job reports. Every call comes from the job's worker thread: a window
 // marshals each call to its own thread (posted, never sent) so that the worker never waits
 // for it; the command line prints. The sink must outlive the job's run.
@@ -30,6 +39,8 @@ public:
     // Something the user should know that is not a failure, such as a bit rate the encoder
     // substituted; the run goes on.
     virtual void showNotice(const QString &message) { (void)message; }
+    // File index has ended, after all its reports; in file order like them.
+    virtual void fileFinished(int index, FileOutcome outcome) { (void)index, (void)outcome; }
     // The run has returned; cancelled when it ended because of cancel().
     virtual void finished(bool cancelled) { (void)cancelled; }
 };

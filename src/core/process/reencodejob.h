@@ -21,6 +21,7 @@ public:
 
 protected:
     bool filesAreIndependent() const override { return namesDistinctFiles(files()); }
+    QString noAudioConsequence() const override { return QStringLiteral("the file is left as it was"); }
 
 private:
     int m_bitrateKbps = 32;

@@ -19,7 +19,12 @@ void ReportOrder::FileSink::timeReached(int seconds)
 
 void ReportOrder::FileSink::showError(const QString &message)
 {
-    m_order.showError(m_index, message);
+    m_order.showMessage(m_index, false, message);
+}
+
+void ReportOrder::FileSink::showNotice(const QString &message)
+{
+    m_order.showMessage(m_index, true, message);
 }
 
 void ReportOrder::started(int index)
@@ -31,11 +36,14 @@ void ReportOrder::started(int index)
         deliverFront();
 }
 
-void ReportOrder::finished(int index)
+void ReportOrder::finished(int index, FileOutcome outcome)
 {
     const std::lock_guard lock(m_mutex);
-    m_files[static_cast<std::size_t>(index)].ended = true;
+    File &file = m_files[static_cast<std::size_t>(index)];
+    file.ended = true;
+    file.outcome = outcome;
     while (m_front < static_cast<int>(m_files.size()) && m_files[static_cast<std::size_t>(m_front)].ended) {
+        m_sink.fileFinished(m_front, m_files[static_cast<std::size_t>(m_front)].outcome);
         ++m_front;
         if (m_front < static_cast<int>(m_files.size()) && m_files[static_cast<std::size_t>(m_front)].started)
             deliverFront();
@@ -48,11 +56,15 @@ void ReportOrder::deliverFront()
     m_sink.fileStarted(m_front, static_cast<int>(m_files.size()), m_paths.at(m_front));
     if (file.range >= 0)
         m_sink.timeRange(file.range);
-    for (const QString &message : std::as_const(file.errors))
-        m_sink.showError(message);
+    for (const auto &[notice, message] : file.messages) {
+        if (notice)
+            m_sink.showNotice(message);
+        else
+            m_sink.showError(message);
+    }
     if (file.time >= 0)
         m_sink.timeReached(file.time);
-    file.errors.clear();
+    file.messages.clear();
 }
 
 void ReportOrder::timeRange(int index, int seconds)
@@ -76,13 +88,15 @@ void ReportOrder::timeReached(int index, int seconds)
         m_files[static_cast<std::size_t>(index)].time = seconds;
 }
 
-void ReportOrder::showError(int index, const QString &message)
+void ReportOrder::showMessage(int index, bool notice, const QString &message)
 {
     const std::lock_guard lock(m_mutex);
-    if (index == m_front)
-        m_sink.showError(message);
+    if (index != m_front)
+        m_files[static_cast<std::size_t>(index)].messages.emplace_back(notice, message);
+    else if (notice)
+        m_sink.showNotice(message);
     else
-        m_files[static_cast<std::size_t>(index)].errors.append(message);
+        m_sink.showError(message);
 }
 
 } // namespace sonavell

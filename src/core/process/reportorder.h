@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace sonavell {
@@ -13,7 +14,7 @@ namespace sonavell {
 // Puts the reports of files worked on at once into file order for one sink, so that it sees
 // what a run of one file after another would give: the front file (the earliest one not yet
 // ended, which is also the one that started first) reports straight through; a later file's
-// errors wait, and of its time reports only the last range and time are kept, until the
+// messages wait, and of its time reports only the last range and time are kept, until the
 // files before it have ended. Only filesStarted() comes at once. Any thread; the sink is
 // called by one thread at a time.
 class ReportOrder
@@ -30,6 +31,7 @@ public:
         void timeRange(int seconds) override;
         void timeReached(int seconds) override;
         void showError(const QString &message) override;
+        void showNotice(const QString &message) override;
 
     private:
         ReportOrder &m_order;
@@ -37,7 +39,7 @@ public:
     };
 
     void started(int index);
-    void finished(int index);
+    void finished(int index, FileOutcome outcome = FileOutcome::Done);
 
 private:
     struct File
@@ -46,12 +48,13 @@ private:
         bool ended = false;
         int range = -1;
         int time = -1;
-        QStringList errors;
+        FileOutcome outcome = FileOutcome::Done;
+        std::vector<std::pair<bool, QString>> messages; // (is a notice, text), in the order given
     };
 
     void timeRange(int index, int seconds);
     void timeReached(int index, int seconds);
-    void showError(int index, const QString &message);
+    void showMessage(int index, bool notice, const QString &message);
     // Tells the sink of the front file and what it has reported so far.
     void deliverFront();
 

@@ -38,6 +38,7 @@ public:
 protected:
     // Unless an input is listed twice or one input is another's part.
     bool filesAreIndependent() const override;
+    QString noAudioConsequence() const override { return QStringLiteral("no parts written"); }
 
 private:
     int partThreads() const;
