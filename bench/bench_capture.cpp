@@ -65,7 +65,7 @@ int main()
         engine.setListener(&end);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {
-            std::fprintf(stderr, "capture did not start: %s\n", qPrintable(engine.failureText()));
+            std::fprintf(stderr, "capture did not start: %s\n", qPrintable(engine.errorText()));
             return 1;
         }
         end.wait();

@@ -93,7 +93,7 @@ int main()
         engine.setListener(&minute);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {
-            std::fprintf(stderr, "capture did not start: %s\n", qPrintable(engine.failureText()));
+            std::fprintf(stderr, "capture did not start: %s\n", qPrintable(engine.errorText()));
             other.join();
             return 1;
         }

@@ -355,9 +355,9 @@ int runRecord(const QStringList &args)
         marker.write(dataFolder(), QFileInfo(path).absoluteFilePath(), QFileInfo(path).absoluteFilePath());
         if (!engine.open(path) || !engine.start()) {
             marker.remove();
-            std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(engine.failureText()));
-            const bool created = engine.failure() != CaptureEngine::Failure::FileNotCreatable
-                                 && engine.failure() != CaptureEngine::Failure::NoDevice;
+            std::fprintf(stderr, "sonavell-cli record: %s\n", qPrintable(engine.errorText()));
+            const bool created = engine.error() != CaptureEngine::Error::FileNotCreatable
+                                 && engine.error() != CaptureEngine::Error::NoDevice;
             engine.setListener(nullptr);
             engine.stop();
             engine.close();
@@ -377,7 +377,7 @@ int runRecord(const QStringList &args)
         const std::uint64_t fileBytes = listener.bytes() - bytesSoFar;
         overruns += engine.overrunCount();
         lostMs += engine.lostMilliseconds();
-        const QString deviceError = engine.failureText();
+        const QString deviceError = engine.errorText();
         engine.close();
         // A write that failed may have torn the last frame and kept the tag from being written.
         if (encoderFailed)

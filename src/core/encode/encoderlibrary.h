@@ -42,7 +42,7 @@ public:
 
     bool load(const QString &fileName);
     bool isLoaded() const { return m_handle != nullptr; }
-    QString errorString() const { return m_error; }
+    QString errorText() const { return m_error; }
 
     // samplesPerChunk counts 16-bit values of all channels; outputBufferSize is enough for
     // the MP3 bytes of one chunk.

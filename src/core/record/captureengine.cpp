@@ -38,35 +38,35 @@ CaptureEngine::~CaptureEngine()
 }
 
 // The first failure is kept; later ones are consequences of it.
-bool CaptureEngine::fail(Failure failure, const QString &detail)
+bool CaptureEngine::fail(Error error, const QString &detail)
 {
-    std::lock_guard lock(m_failureMutex);
-    if (m_failure.load() == Failure::None) {
-        m_failureDetail = detail;
-        m_failure = failure;
+    std::lock_guard lock(m_errorMutex);
+    if (m_error.load() == Error::None) {
+        m_errorDetail = detail;
+        m_error = error;
     }
     return false;
 }
 
-QString CaptureEngine::failureText() const
+QString CaptureEngine::errorText() const
 {
-    switch (m_failure.load()) {
-    case Failure::None:
+    switch (m_error.load()) {
+    case Error::None:
         return {};
-    case Failure::NoDevice:
+    case Error::NoDevice:
         return QStringLiteral("No capture device was found.");
-    case Failure::UnsupportedFormat:
+    case Error::UnsupportedFormat:
         return QStringLiteral("The record format is not 8- or 16-bit PCM with one or two channels.");
-    case Failure::EncoderLibraryMissing:
-    case Failure::EncoderRejected:
-    case Failure::FileNotCreatable:
-    case Failure::DeviceOpen:
-    case Failure::DevicePrepare:
-    case Failure::DeviceQueue:
-    case Failure::DeviceStart:
-    case Failure::DeviceLost: {
-        std::lock_guard lock(m_failureMutex);
-        return m_failureDetail;
+    case Error::EncoderLibraryMissing:
+    case Error::EncoderRejected:
+    case Error::FileNotCreatable:
+    case Error::DeviceOpen:
+    case Error::DevicePrepare:
+    case Error::DeviceQueue:
+    case Error::DeviceStart:
+    case Error::DeviceLost: {
+        std::lock_guard lock(m_errorMutex);
+        return m_errorDetail;
     }
     }
     return {};
@@ -85,12 +85,12 @@ bool CaptureEngine::open(const QString &path)
     m_format = (m_formatOverride ? *m_formatOverride : m_settings.recordFormat()).normalizedPcm();
     if (m_format.formatTag != 1 || m_format.channels < 1 || m_format.channels > 2 || m_format.samplesPerSec == 0
         || (m_format.bitsPerSample != 16 && m_format.bitsPerSample != 8))
-        return fail(Failure::UnsupportedFormat);
+        return fail(Error::UnsupportedFormat);
 
     // Looked at before the encoder creates the file, so a machine without a capture device is
     // not left with an empty recording.
     if (m_input.deviceCount() < 1)
-        return fail(Failure::NoDevice);
+        return fail(Error::NoDevice);
 
     m_encoder = std::make_unique<Mp3Encoder>();
     m_encoder->setFormat(m_format);
@@ -102,11 +102,11 @@ bool CaptureEngine::open(const QString &path)
         const QString detail = Mp3Encoder::errorText(m_encoder->error());
         switch (m_encoder->error()) {
         case Mp3Encoder::Error::LibraryMissing:
-            return fail(Failure::EncoderLibraryMissing, detail);
+            return fail(Error::EncoderLibraryMissing, detail);
         case Mp3Encoder::Error::FileNotCreated:
-            return fail(Failure::FileNotCreatable, detail);
+            return fail(Error::FileNotCreatable, detail);
         default:
-            return fail(Failure::EncoderRejected, detail);
+            return fail(Error::EncoderRejected, detail);
         }
     }
     m_encoder->setHandOff(&m_handOff);
@@ -133,10 +133,10 @@ bool CaptureEngine::start()
     m_encoder->startThread();
     // The encode thread keeps waiting after a failed open until the engine is stopped or destroyed.
     if (!m_input.open(std::max(m_input.chosenDevice(), 0), m_format, this))
-        return fail(Failure::DeviceOpen, m_input.errorText());
+        return fail(Error::DeviceOpen, m_input.errorText());
     for (AudioInputBuffer &header : m_headers) {
         if (!m_input.prepare(header)) {
-            fail(Failure::DevicePrepare, m_input.errorText());
+            fail(Error::DevicePrepare, m_input.errorText());
             close();
             return false;
         }
@@ -147,13 +147,13 @@ bool CaptureEngine::start()
     m_totalBytes = 0;
     for (AudioInputBuffer &header : m_headers) {
         if (!m_input.queue(header)) {
-            fail(Failure::DeviceQueue, m_input.errorText());
+            fail(Error::DeviceQueue, m_input.errorText());
             stop();
             return false;
         }
     }
     if (!m_input.start()) {
-        fail(Failure::DeviceStart, m_input.errorText());
+        fail(Error::DeviceStart, m_input.errorText());
         stop();
         close();
         return false;
@@ -165,7 +165,7 @@ bool CaptureEngine::start()
 void CaptureEngine::onAudioInput(Event event, AudioInputBuffer *buffer)
 {
     if (event == Event::DeviceLost) {
-        fail(Failure::DeviceLost, m_input.errorText());
+        fail(Error::DeviceLost, m_input.errorText());
         m_deviceLost = true;
         if (CaptureListener *listener = m_listener.load())
             listener->onDeviceLost();
@@ -191,7 +191,7 @@ void CaptureEngine::onAudioInput(Event event, AudioInputBuffer *buffer)
     if (!m_input.queue(m_headers[static_cast<size_t>(m_current)])) {
         // The recording ends at the next stop with what was captured; the device cannot be
         // reset from its own callback thread.
-        fail(Failure::DeviceQueue, m_input.errorText());
+        fail(Error::DeviceQueue, m_input.errorText());
         m_stopping = true;
         return;
     }

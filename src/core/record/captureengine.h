@@ -42,7 +42,7 @@ class CaptureEngine : private AudioInputClient
 {
 public:
     // Which step of open or start failed, so the window can tell the user.
-    enum class Failure {
+    enum class Error {
         None,
         NoDevice,              // the platform reports no capture device
         UnsupportedFormat,     // the record format is not 8/16-bit PCM with 1 or 2 channels
@@ -101,8 +101,8 @@ public:
     Mp3Encoder *encoder() { return m_encoder.get(); }
     const Mp3Encoder *encoder() const { return m_encoder.get(); }
 
-    Failure failure() const { return m_failure.load(); }
-    QString failureText() const;
+    Error error() const { return m_error.load(); }
+    QString errorText() const;
     bool isDeviceLost() const { return m_deviceLost.load(); }
     std::uint64_t overrunCount() const { return m_input.overrunCount(); }
     std::uint64_t lostMilliseconds() const { return m_input.lostMilliseconds(); }
@@ -110,7 +110,7 @@ public:
 private:
     void onAudioInput(Event event, AudioInputBuffer *buffer) override;
     void appendHistory(const std::uint8_t *bytes, std::uint32_t count);
-    bool fail(Failure failure, const QString &detail = {});
+    bool fail(Error error, const QString &detail = {});
     void release();
 
     AudioInput &m_input;
@@ -137,10 +137,10 @@ private:
     std::unique_ptr<Mp3Encoder> m_encoder;
     std::atomic<int> m_historyFill{0};
 
-    std::atomic<Failure> m_failure{Failure::None};
+    std::atomic<Error> m_error{Error::None};
     std::atomic<bool> m_deviceLost{false};
-    mutable std::mutex m_failureMutex;
-    QString m_failureDetail; // the device's or encoder's own words, set with the failure
+    mutable std::mutex m_errorMutex;
+    QString m_errorDetail; // the device's or encoder's own words, set with the failure
 };
 
 } // namespace sonavell

@@ -166,15 +166,15 @@ void RecordingControl::start(NameChoice choice)
     engine->setListener(listener.get());
     if (!engine->open(m_recordPath) || !engine->start()) {
         // Never show a recording that is not happening: say why and stay idle.
-        const CaptureEngine::Failure failure = engine->failure();
-        const QString why = engine->failureText();
+        const CaptureEngine::Error failure = engine->error();
+        const QString why = engine->errorText();
         engine->setListener(nullptr);
         engine->stop();
         engine->close();
         engine.reset();
         const bool fileWasCreated =
-            failure == CaptureEngine::Failure::DeviceOpen || failure == CaptureEngine::Failure::DevicePrepare
-            || failure == CaptureEngine::Failure::DeviceQueue || failure == CaptureEngine::Failure::DeviceStart;
+            failure == CaptureEngine::Error::DeviceOpen || failure == CaptureEngine::Error::DevicePrepare
+            || failure == CaptureEngine::Error::DeviceQueue || failure == CaptureEngine::Error::DeviceStart;
         if (fileWasCreated)
             QFile::remove(m_recordPath);
         marker->remove();

@@ -84,12 +84,12 @@ TEST_P(AlsaCaptureEndToEnd, RecordsAFileDeviceIntoAnMp3OfTheSameLengthAndLevel)
         engine.setListener(&end);
         ASSERT_TRUE(engine.open(mp3));
         ASSERT_EQ(engine.bufferSize(), chunkBytes);
-        ASSERT_TRUE(engine.start()) << engine.failureText().toStdString();
+        ASSERT_TRUE(engine.start()) << engine.errorText().toStdString();
         end.wait();
         engine.setListener(nullptr);
         EXPECT_TRUE(engine.stop());
         EXPECT_TRUE(engine.close());
-        EXPECT_EQ(engine.failure(), CaptureEngine::Failure::None);
+        EXPECT_EQ(engine.error(), CaptureEngine::Error::None);
         EXPECT_EQ(engine.overrunCount(), 0u);
     }
     const test::DecodedMp3 decoded = test::decodeMp3File(mp3);

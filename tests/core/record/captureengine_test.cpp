@@ -277,7 +277,7 @@ TEST_F(CaptureEngineTest, RecordsTheSignalIntoAFinishedFile)
     ASSERT_TRUE(input.waitForDelivered(200));
     EXPECT_TRUE(engine.stop());
     EXPECT_TRUE(engine.close());
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::None);
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::None);
 
     const test::DecodedMp3 decoded = test::decodeMp3File(path());
     EXPECT_EQ(decoded.channels, 2);
@@ -343,7 +343,7 @@ TEST_F(CaptureEngineTest, UnpluggedDeviceEndsTheRecordingWithWhatWasCaptured)
     ASSERT_TRUE(engine.start());
     listener.waitForLoss();
     EXPECT_TRUE(engine.isDeviceLost());
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::DeviceLost);
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::DeviceLost);
     engine.setListener(nullptr);
     EXPECT_TRUE(engine.stop());
     EXPECT_TRUE(engine.close());
@@ -358,7 +358,7 @@ struct StartFailureCase
 {
     const char *name;
     FakeAudioInput::Step step;
-    CaptureEngine::Failure failure;
+    CaptureEngine::Error failure;
     bool closeResult; // close after the failed start (and a stop, as the recording control does)
 };
 
@@ -381,8 +381,8 @@ TEST_P(CaptureEngineStartFailure, ReportsTheStepAndCleansUp)
         engine.setRecordFormat(pcmFormat(2, 44100));
         ASSERT_TRUE(engine.open(path));
         EXPECT_FALSE(engine.start());
-        EXPECT_EQ(engine.failure(), c.failure);
-        EXPECT_TRUE(engine.failureText().contains(QStringLiteral("scripted"))) << engine.failureText().toStdString();
+        EXPECT_EQ(engine.error(), c.failure);
+        EXPECT_TRUE(engine.errorText().contains(QStringLiteral("scripted"))) << engine.errorText().toStdString();
         EXPECT_TRUE(engine.stop());
         EXPECT_EQ(engine.close(), c.closeResult);
         EXPECT_FALSE(input.isOpen());
@@ -395,10 +395,10 @@ TEST_P(CaptureEngineStartFailure, ReportsTheStepAndCleansUp)
 INSTANTIATE_TEST_SUITE_P(
     CaptureEngine, CaptureEngineStartFailure,
     testing::Values(
-        StartFailureCase{"DeviceOpen", FakeAudioInput::Step::Open, CaptureEngine::Failure::DeviceOpen, false},
-        StartFailureCase{"Prepare", FakeAudioInput::Step::Prepare, CaptureEngine::Failure::DevicePrepare, false},
-        StartFailureCase{"Queue", FakeAudioInput::Step::Queue, CaptureEngine::Failure::DeviceQueue, true},
-        StartFailureCase{"Start", FakeAudioInput::Step::Start, CaptureEngine::Failure::DeviceStart, false}),
+        StartFailureCase{"DeviceOpen", FakeAudioInput::Step::Open, CaptureEngine::Error::DeviceOpen, false},
+        StartFailureCase{"Prepare", FakeAudioInput::Step::Prepare, CaptureEngine::Error::DevicePrepare, false},
+        StartFailureCase{"Queue", FakeAudioInput::Step::Queue, CaptureEngine::Error::DeviceQueue, true},
+        StartFailureCase{"Start", FakeAudioInput::Step::Start, CaptureEngine::Error::DeviceStart, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CaptureEngineTest, NoCaptureDeviceFailsOpenWithoutCreatingTheFile)
@@ -406,8 +406,8 @@ TEST_F(CaptureEngineTest, NoCaptureDeviceFailsOpenWithoutCreatingTheFile)
     input.setDeviceNames({});
     CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(path()));
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::NoDevice);
-    EXPECT_FALSE(engine.failureText().isEmpty());
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::NoDevice);
+    EXPECT_FALSE(engine.errorText().isEmpty());
     EXPECT_FALSE(QFile::exists(path()));
     EXPECT_FALSE(engine.start());
     EXPECT_TRUE(engine.stop());
@@ -418,7 +418,7 @@ TEST_F(CaptureEngineTest, UncreatableFileFailsOpen)
 {
     CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(folder.file(QStringLiteral("missing/take.mp3"))));
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::FileNotCreatable);
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::FileNotCreatable);
     EXPECT_FALSE(engine.start());
     EXPECT_EQ(input.callCount(FakeAudioInput::Step::Open), 0);
 }
@@ -430,8 +430,8 @@ TEST_F(CaptureEngineTest, MissingEncoderLibraryFailsOpen)
     CaptureEngine engine(input, test::defaultSettings());
     EXPECT_FALSE(engine.open(path()));
     Mp3Encoder::setLibraryName(original);
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::EncoderLibraryMissing);
-    EXPECT_TRUE(engine.failureText().contains(QStringLiteral("libsonavell-no-such-encoder.so")));
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::EncoderLibraryMissing);
+    EXPECT_TRUE(engine.errorText().contains(QStringLiteral("libsonavell-no-such-encoder.so")));
 }
 
 TEST_F(CaptureEngineTest, UnsupportedFormatFailsOpen)
@@ -440,7 +440,7 @@ TEST_F(CaptureEngineTest, UnsupportedFormatFailsOpen)
     CaptureEngine engine(input, test::defaultSettings());
     engine.setRecordFormat(format);
     EXPECT_FALSE(engine.open(path()));
-    EXPECT_EQ(engine.failure(), CaptureEngine::Failure::UnsupportedFormat);
+    EXPECT_EQ(engine.error(), CaptureEngine::Error::UnsupportedFormat);
 }
 
 } // namespace
