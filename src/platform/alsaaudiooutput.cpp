@@ -2,6 +2,7 @@
 
 #include "platform/alsasupport.h"
 #include "platform/losttimemeter.h"
+#include "platform/playbackbufferqueue.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -31,11 +32,7 @@ public:
     mutable std::mutex pcmMutex;
     std::uint64_t framesWritten = 0; // under pcmMutex
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<AudioOutputBuffer *> queued;
-    bool paused = false;
-    bool stopRequested = false;
+    PlaybackBufferQueue queue;
 
     ~Stream()
     {
@@ -50,7 +47,7 @@ public:
     {
         const std::uint64_t one = 1;
         [[maybe_unused]] ssize_t written = ::write(wakeFd, &one, sizeof one);
-        changed.notify_all();
+        queue.notify();
     }
     void drainWake()
     {
@@ -129,51 +126,34 @@ bool AlsaAudioOutput::prepare(AudioOutputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    if (!buffer.data)
-        return fail(QStringLiteral("A playback buffer has no memory"));
-    buffer.prepared = true;
-    return true;
+    const QString problem = PlaybackBufferQueue::prepare(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool AlsaAudioOutput::unprepare(AudioOutputBuffer &buffer)
 {
-    if (buffer.queued)
-        return fail(QStringLiteral("A playback buffer is still queued"));
-    buffer.prepared = false;
-    return true;
+    const QString problem = PlaybackBufferQueue::unprepare(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool AlsaAudioOutput::write(AudioOutputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    if (!buffer.prepared)
-        return fail(QStringLiteral("A playback buffer was written without being prepared"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        buffer.queued = true;
-        m_stream->queued.push_back(&buffer);
-    }
-    m_stream->changed.notify_all();
-    return true;
+    const QString problem = m_stream->queue.write(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 void AlsaAudioOutput::startThread()
 {
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->stopRequested = false;
-    }
+    m_stream->queue.setStopRequested(false);
     m_stream->drainWake();
     m_thread = std::thread([this] { run(); });
 }
 
 void AlsaAudioOutput::stopThread()
 {
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->stopRequested = true;
-    }
+    m_stream->queue.setStopRequested(true);
     m_stream->wake();
     if (m_thread.joinable())
         m_thread.join();
@@ -185,23 +165,15 @@ void AlsaAudioOutput::run()
     snd_pcm_t *pcm = stream.pcm.get();
     std::vector<pollfd> fds(static_cast<size_t>(std::max(snd_pcm_poll_descriptors_count(pcm), 0)) + 1);
     for (;;) {
-        AudioOutputBuffer *buffer = nullptr;
-        {
-            std::unique_lock lock(stream.mutex);
-            stream.changed.wait(lock, [&] { return stream.stopRequested || (!stream.paused && !stream.queued.empty()); });
-            if (stream.stopRequested)
-                return;
-            buffer = stream.queued.front();
-        }
+        AudioOutputBuffer *buffer = stream.queue.waitFirst();
+        if (!buffer)
+            return;
         const std::uint64_t frames = buffer->length / stream.frameBytes;
         std::uint64_t done = 0;
         bool lost = false;
         while (done < frames) {
-            {
-                std::lock_guard lock(stream.mutex);
-                if (stream.stopRequested || stream.paused)
-                    break;
-            }
+            if (stream.queue.isInterrupted())
+                break;
             snd_pcm_sframes_t written = 0;
             {
                 std::lock_guard lock(stream.pcmMutex);
@@ -240,19 +212,12 @@ void AlsaAudioOutput::run()
         if (lost) {
             if (stream.client)
                 stream.client->onAudioOutput(AudioOutputClient::Event::DeviceLost, nullptr);
-            std::unique_lock lock(stream.mutex);
-            stream.changed.wait(lock, [&] { return stream.stopRequested; });
+            stream.queue.waitForStop();
             return;
         }
         if (done < frames)
             continue; // paused or stopping: the buffer stays first in line
-        {
-            std::lock_guard lock(stream.mutex);
-            stream.queued.pop_front();
-            buffer->queued = false;
-        }
-        if (stream.client)
-            stream.client->onAudioOutput(AudioOutputClient::Event::BufferDone, buffer);
+        stream.queue.handBackFirst(stream.client);
     }
 }
 
@@ -260,10 +225,7 @@ bool AlsaAudioOutput::pause()
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->paused = true;
-    }
+    m_stream->queue.setPaused(true);
     m_stream->wake();
     std::lock_guard lock(m_stream->pcmMutex);
     if (m_stream->canPause && snd_pcm_state(m_stream->pcm.get()) == SND_PCM_STATE_RUNNING)
@@ -280,11 +242,8 @@ bool AlsaAudioOutput::restart()
         if (snd_pcm_state(m_stream->pcm.get()) == SND_PCM_STATE_PAUSED)
             snd_pcm_pause(m_stream->pcm.get(), 0);
     }
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->paused = false;
-    }
-    m_stream->changed.notify_all();
+    m_stream->queue.setPaused(false);
+    m_stream->queue.notify();
     return true;
 }
 
@@ -295,23 +254,13 @@ bool AlsaAudioOutput::reset()
     if (m_thread.get_id() == std::this_thread::get_id())
         return fail(QStringLiteral("The playback device cannot be reset from its own notification"));
     stopThread();
-    std::deque<AudioOutputBuffer *> pending;
-    {
-        std::lock_guard lock(m_stream->mutex);
-        pending.swap(m_stream->queued);
-        m_stream->paused = false;
-    }
     {
         std::lock_guard lock(m_stream->pcmMutex);
         snd_pcm_drop(m_stream->pcm.get());
         snd_pcm_prepare(m_stream->pcm.get());
         m_stream->framesWritten = 0;
     }
-    for (AudioOutputBuffer *buffer : pending) {
-        buffer->queued = false;
-        if (m_stream->client)
-            m_stream->client->onAudioOutput(AudioOutputClient::Event::BufferDone, buffer);
-    }
+    m_stream->queue.handBackAll(m_stream->client);
     startThread();
     return true;
 }

@@ -1,12 +1,11 @@
 #include "platform/pulseaudiooutput.h"
 
+#include "platform/playbackbufferqueue.h"
 #include "platform/pulsecontext.h"
 
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 
 namespace sonavell {
 namespace {
@@ -39,17 +38,13 @@ public:
     std::uint64_t bytesWritten = 0; // since open or the last reset; mainloop lock held
     std::uint32_t frontDone = 0;    // bytes of the first queued buffer already written; playback thread
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<AudioOutputBuffer *> queued;
-    // Set under `mutex`, then the mainloop is woken: the playback thread reads them with the
-    // mainloop lock held before it waits there, so no wake-up is missed.
-    std::atomic<bool> paused{false};
-    std::atomic<bool> stopRequested{false};
+    // Its pause and stop flags change before the mainloop is woken: the playback thread reads
+    // them with the mainloop lock held before it waits there, so no wake-up is missed.
+    PlaybackBufferQueue queue;
 
     void wake()
     {
-        changed.notify_all();
+        queue.notify();
         PulseLock lock(pulse);
         pa_threaded_mainloop_signal(pulse.mainloop(), 0);
     }
@@ -133,50 +128,33 @@ bool PulseAudioOutput::prepare(AudioOutputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    if (!buffer.data)
-        return fail(QStringLiteral("A playback buffer has no memory"));
-    buffer.prepared = true;
-    return true;
+    const QString problem = PlaybackBufferQueue::prepare(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool PulseAudioOutput::unprepare(AudioOutputBuffer &buffer)
 {
-    if (buffer.queued)
-        return fail(QStringLiteral("A playback buffer is still queued"));
-    buffer.prepared = false;
-    return true;
+    const QString problem = PlaybackBufferQueue::unprepare(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool PulseAudioOutput::write(AudioOutputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    if (!buffer.prepared)
-        return fail(QStringLiteral("A playback buffer was written without being prepared"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        buffer.queued = true;
-        m_stream->queued.push_back(&buffer);
-    }
-    m_stream->changed.notify_all();
-    return true;
+    const QString problem = m_stream->queue.write(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 void PulseAudioOutput::startThread()
 {
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->stopRequested = false;
-    }
+    m_stream->queue.setStopRequested(false);
     m_thread = std::thread([this] { run(); });
 }
 
 void PulseAudioOutput::stopThread()
 {
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->stopRequested = true;
-    }
+    m_stream->queue.setStopRequested(true);
     m_stream->wake();
     if (m_thread.joinable())
         m_thread.join();
@@ -187,20 +165,15 @@ void PulseAudioOutput::run()
 {
     Stream &stream = *m_stream;
     for (;;) {
-        AudioOutputBuffer *buffer = nullptr;
-        {
-            std::unique_lock lock(stream.mutex);
-            stream.changed.wait(lock, [&] { return stream.stopRequested || (!stream.paused && !stream.queued.empty()); });
-            if (stream.stopRequested)
-                return;
-            buffer = stream.queued.front();
-        }
+        AudioOutputBuffer *buffer = stream.queue.waitFirst();
+        if (!buffer)
+            return;
         const std::uint32_t length = buffer->length - buffer->length % stream.frameBytes;
         std::uint32_t &done = stream.frontDone;
         bool lost = false;
         while (done < length) {
             PulseLock lock(*m_context);
-            if (stream.stopRequested || stream.paused)
+            if (stream.queue.isInterrupted())
                 break;
             if (pa_stream_get_state(stream.stream) != PA_STREAM_READY) {
                 fail(QStringLiteral("The sound server ended the playback: %1").arg(m_context->lastServerError()));
@@ -226,23 +199,13 @@ void PulseAudioOutput::run()
         if (lost) {
             if (stream.client)
                 stream.client->onAudioOutput(AudioOutputClient::Event::DeviceLost, nullptr);
-            std::unique_lock lock(stream.mutex);
-            stream.changed.wait(lock, [&] { return stream.stopRequested.load(); });
+            stream.queue.waitForStop();
             return;
         }
         if (done < length)
             continue; // paused or stopping: the buffer stays first in line
-        bool last = false;
-        {
-            std::lock_guard lock(stream.mutex);
-            stream.queued.pop_front();
-            buffer->queued = false;
-            last = stream.queued.empty();
-            done = 0;
-        }
-        if (stream.client)
-            stream.client->onAudioOutput(AudioOutputClient::Event::BufferDone, buffer);
-        if (last) {
+        done = 0;
+        if (stream.queue.handBackFirst(stream.client)) {
             // The end of a sound may be shorter than the server's prebuffer: start it anyway.
             PulseLock lock(*m_context);
             if (pa_operation *operation = pa_stream_trigger(stream.stream, nullptr, nullptr))
@@ -262,10 +225,7 @@ bool PulseAudioOutput::pause()
 {
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->paused = true;
-    }
+    m_stream->queue.setPaused(true);
     m_stream->wake();
     cork(true);
     return true;
@@ -276,10 +236,7 @@ bool PulseAudioOutput::restart()
     if (!m_stream)
         return fail(QStringLiteral("The playback device is not open"));
     cork(false);
-    {
-        std::lock_guard lock(m_stream->mutex);
-        m_stream->paused = false;
-    }
+    m_stream->queue.setPaused(false);
     m_stream->wake();
     return true;
 }
@@ -291,13 +248,7 @@ bool PulseAudioOutput::reset()
     if (m_thread.get_id() == std::this_thread::get_id())
         return fail(QStringLiteral("The playback device cannot be reset from its own notification"));
     stopThread();
-    std::deque<AudioOutputBuffer *> pending;
-    {
-        std::lock_guard lock(m_stream->mutex);
-        pending.swap(m_stream->queued);
-        m_stream->paused = false;
-        m_stream->frontDone = 0;
-    }
+    m_stream->frontDone = 0; // the playback thread is stopped
     {
         PulseLock lock(*m_context);
         if (pa_operation *operation = pa_stream_flush(m_stream->stream, nullptr, nullptr))
@@ -306,11 +257,7 @@ bool PulseAudioOutput::reset()
             pa_operation_unref(operation);
         m_stream->bytesWritten = 0;
     }
-    for (AudioOutputBuffer *buffer : pending) {
-        buffer->queued = false;
-        if (m_stream->client)
-            m_stream->client->onAudioOutput(AudioOutputClient::Event::BufferDone, buffer);
-    }
+    m_stream->queue.handBackAll(m_stream->client);
     startThread();
     return true;
 }
