@@ -2,6 +2,8 @@
 
 #include "core/audio/audioinput.h"
 
+#include <QString>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -14,6 +16,29 @@ namespace sonavell {
 class CaptureBufferQueue
 {
 public:
+    // The checks of prepare, unprepare and queue; each gives the problem, empty when none.
+    static QString prepare(AudioInputBuffer &buffer, std::uint32_t frameBytes)
+    {
+        if (!buffer.data || buffer.length < frameBytes)
+            return QStringLiteral("A capture buffer holds less than one sample frame");
+        buffer.prepared = true;
+        return {};
+    }
+    static QString unprepare(AudioInputBuffer &buffer)
+    {
+        if (buffer.queued)
+            return QStringLiteral("A capture buffer is still queued");
+        buffer.prepared = false;
+        return {};
+    }
+    // lostText: the back end's words for a device that went away.
+    QString enqueue(AudioInputBuffer &buffer, const QString &lostText)
+    {
+        if (!buffer.prepared)
+            return QStringLiteral("A capture buffer was queued without being prepared");
+        return push(buffer) ? QString() : lostText;
+    }
+
     // False when the device was lost.
     bool push(AudioInputBuffer &buffer)
     {

@@ -197,29 +197,22 @@ bool PulseAudioInput::prepare(AudioInputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The capture device is not open"));
-    if (!buffer.data || buffer.length < m_stream->frameBytes)
-        return fail(QStringLiteral("A capture buffer holds less than one sample frame"));
-    buffer.prepared = true;
-    return true;
+    const QString problem = CaptureBufferQueue::prepare(buffer, m_stream->frameBytes);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool PulseAudioInput::unprepare(AudioInputBuffer &buffer)
 {
-    if (buffer.queued)
-        return fail(QStringLiteral("A capture buffer is still queued"));
-    buffer.prepared = false;
-    return true;
+    const QString problem = CaptureBufferQueue::unprepare(buffer);
+    return problem.isEmpty() || fail(problem);
 }
 
 bool PulseAudioInput::queue(AudioInputBuffer &buffer)
 {
     if (!m_stream)
         return fail(QStringLiteral("The capture device is not open"));
-    if (!buffer.prepared)
-        return fail(QStringLiteral("A capture buffer was queued without being prepared"));
-    if (!m_stream->queue.push(buffer))
-        return fail(QStringLiteral("The capture source was removed"));
-    return true;
+    const QString problem = m_stream->queue.enqueue(buffer, QStringLiteral("The capture source was removed"));
+    return problem.isEmpty() || fail(problem);
 }
 
 bool PulseAudioInput::start()
