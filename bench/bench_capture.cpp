@@ -2,6 +2,7 @@
 // through CaptureEngine and Mp3Encoder at 160 kbit/s, then the same input through
 // `arecord | lame -r`, and prints the CPU seconds per minute of audio side by side.
 #include "benchsupport.h"
+#include "capturedbytes.h"
 #include "core/record/captureengine.h"
 #include "core/settings/recordersettings.h"
 #include "platform/alsaaudioinput.h"
@@ -61,7 +62,7 @@ int main()
         format.samplesPerSec = kRate;
         engine.setRecordFormat(format);
         engine.setBitRate(kBitRate);
-        CapturedBytes end(engine, static_cast<std::uint64_t>(pcm.size()));
+        test::CapturedBytes end(engine, static_cast<std::uint64_t>(pcm.size()));
         engine.setListener(&end);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {

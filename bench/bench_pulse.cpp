@@ -3,6 +3,7 @@
 // records the same monitor at the same time, and prints the CPU seconds per minute of audio
 // side by side, with what either lost.
 #include "benchsupport.h"
+#include "capturedbytes.h"
 #include "core/record/captureengine.h"
 #include "core/settings/recordersettings.h"
 #include "platform/pulseaudioinput.h"
@@ -89,7 +90,7 @@ int main()
         format.samplesPerSec = kRate;
         engine.setRecordFormat(format);
         engine.setBitRate(kBitRate);
-        CapturedBytes minute(engine, bytes);
+        test::CapturedBytes minute(engine, bytes);
         engine.setListener(&minute);
         const double start = cpuSeconds(RUSAGE_SELF);
         if (!engine.open(folder.filePath(QStringLiteral("ours.mp3"))) || !engine.start()) {

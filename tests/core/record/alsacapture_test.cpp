@@ -3,6 +3,7 @@
 
 #include "core/record/captureengine.h"
 
+#include "capturedbytes.h"
 #include "decodedmp3.h"
 #include "platform/alsaaudioinput.h"
 #include "testname.h"
@@ -11,39 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
 
 namespace sonavell {
 namespace {
-
-// Pauses the engine once the whole input file has been captured: past its end the file
-// device keeps returning buffers it never wrote.
-class EndOfFile : public CaptureListener
-{
-public:
-    EndOfFile(CaptureEngine &engine, std::uint64_t bytes) : m_engine(engine), m_bytes(bytes) {}
-    void onBuffer(const std::int16_t *, std::uint32_t byteCount, bool) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_seen += byteCount;
-        if (m_seen >= m_bytes && !m_engine.isPaused())
-            m_engine.togglePause();
-        m_changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_seen >= m_bytes; });
-    }
-
-private:
-    CaptureEngine &m_engine;
-    const std::uint64_t m_bytes;
-    std::uint64_t m_seen = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-};
 
 struct FileCase
 {
@@ -80,7 +51,7 @@ TEST_P(AlsaCaptureEndToEnd, RecordsAFileDeviceIntoAnMp3OfTheSameLengthAndLevel)
         format.samplesPerSec = static_cast<std::uint32_t>(c.rate);
         engine.setRecordFormat(format);
         engine.setBitRate(c.rate >= 32000 ? 160 : 64);
-        EndOfFile end(engine, static_cast<std::uint64_t>(pcm.size()));
+        test::CapturedBytes end(engine, static_cast<std::uint64_t>(pcm.size()));
         engine.setListener(&end);
         ASSERT_TRUE(engine.open(mp3));
         ASSERT_EQ(engine.bufferSize(), chunkBytes);
