@@ -17,8 +17,6 @@
 #include <memory>
 #include <mutex>
 
-#include <unistd.h>
-
 namespace sonavell {
 
 namespace {
